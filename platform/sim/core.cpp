@@ -240,6 +240,7 @@ LRESULT ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case BM_GETCHECK: return w->check;
         case BM_SETCHECK: w->check = static_cast<int>(wParam); return 0;
+        case WM_PAINT: w->invalid = false; return 0;
         default: return 0;
     }
 }
@@ -442,6 +443,10 @@ BOOL PeekMessageA(MSG* message, HWND, UINT, UINT, UINT remove) {
     }
     for (auto& w : d.windows) {
         if (w.owner != std::this_thread::get_id() || !w.invalid || !w.visible || w.destroyed) continue;
+        if (w.parent) {
+            auto* parent = Find(w.parent);
+            if (!parent || !parent->visible) continue;
+        }
         *message = MSG{};
         message->hwnd = HandleOf(w.id);
         message->message = WM_PAINT;
