@@ -1,5 +1,4 @@
-// The simulated desktop's clipboard, global memory and tray. (Filled in with
-// the link and the tray icon.)
+// The simulated desktop's clipboard and global memory. (Filled in with the link.)
 #include "platform/sim/desktop.h"
 
 using namespace sim::detail;
@@ -14,6 +13,5 @@ HGLOBAL GlobalAlloc(UINT, std::size_t) { return nullptr; }
 void* GlobalLock(HGLOBAL) { return nullptr; }
 BOOL GlobalUnlock(HGLOBAL) { return 0; }
 HGLOBAL GlobalFree(HGLOBAL memory) { return memory; }
-BOOL Shell_NotifyIconA(DWORD, NOTIFYICONDATAA*) { return 0; }
 
 }  // namespace plat
