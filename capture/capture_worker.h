@@ -4,5 +4,7 @@
 
 #include "platform/platform.h"
 
-// The thread procedure; its argument is the address of appState.busy.
+// The thread procedure; its argument is the address of appState.busy, which
+// it clears as its very last write. Returns 0 when the image was uploaded
+// and QUIT sent, 1 otherwise.
 plat::DWORD CaptureWorker(void* busy);

@@ -830,6 +830,7 @@ void JoinThreads() {
 
 void Reset() {
     JoinThreads();
+    ForgetProcesses();
     auto& d = TheDesktop();
     std::lock_guard lock(d.mutex);
     plat::Threads().clear();
@@ -858,6 +859,7 @@ void Reset() {
     d.clipboardOpener = std::thread::id();
     d.clipboardHasText = false;
     d.clipboardText.clear();
+    d.globalBlocks.clear();
     d.tray = TrayRecord{};
     d.refuseTray = false;
     d.faults.clear();

@@ -88,6 +88,15 @@ struct Hotkey {
     plat::UINT virtualKey;
 };
 
+// A program started by CreateProcessA: a real child process.
+struct ProcessRecord {
+    int pid = 0;
+    int pidFd = -1;        // for a precise wait; -1 when the kernel has none
+    bool reaped = false;   // its exit status has been collected
+    plat::DWORD exitCode = 0;
+    bool processHandleOpen = true;
+};
+
 struct Fault {
     int countdown;  // calls to let pass before the first failure
     int count;      // failures to give; -1 for all
@@ -132,6 +141,8 @@ struct Desktop {
     bool clipboardOpen = false;
     bool clipboardHasText = false;
     std::string clipboardText;
+    // Global memory blocks (GlobalAlloc) by handle, until freed or handed to the clipboard.
+    std::map<std::uintptr_t, std::vector<char>> globalBlocks;
 
     // Tray
     TrayRecord tray;
@@ -144,6 +155,10 @@ struct Desktop {
     // Sockets and handles
     std::vector<SocketRecord> sockets;
     int openHandles = 0;
+    // Programs started by CreateProcessA, by process handle.
+    std::map<std::uintptr_t, ProcessRecord> processes;
+    // Thread handles of those programs, each naming its process handle.
+    std::map<std::uintptr_t, std::uintptr_t> processThreads;
 
     bool fixedTime = false;
     plat::SYSTEMTIME localTime{};
@@ -179,5 +194,8 @@ plat::DWORD ErrorFromErrno(int error);
 // Threads started by CreateThread: their handles, and waiting for them.
 bool IsThreadHandle(plat::HANDLE handle);
 bool WaitForThread(plat::HANDLE handle, plat::DWORD milliseconds);
+
+// Kills and reaps every program still running and forgets them (sim::Reset).
+void ForgetProcesses();
 
 }  // namespace sim::detail

@@ -153,6 +153,14 @@ void RefuseTrayIcon(bool refuse);
 
 bool HotkeyRegistered(plat::UINT modifiers, plat::UINT virtualKey);
 
+// Screen and memory DCs and bitmaps not yet released, for checking that a
+// capture gives back what it took.
+struct GdiInUse {
+    int captureDcs = 0;
+    int bitmaps = 0;
+};
+GdiInUse LiveGdiResources();
+
 // ---------------------------------------------------------------------------
 // Driving the program
 // ---------------------------------------------------------------------------
