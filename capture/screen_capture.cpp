@@ -39,21 +39,14 @@ std::uint32_t BitmapStride(std::int32_t width) {
     return static_cast<std::uint32_t>(SourceStride(width, 24));
 }
 
-bool BuildBitmapFile(std::int32_t width, std::int32_t height, WORD planes, WORD bitsPerPixel,
-                     const unsigned char* pixels, std::vector<unsigned char>& out) {
-    out.clear();
-    const int depth = bitsPerPixel * planes;
-    if ((depth != 24 && depth != 32) || width <= 0 || height <= 0) return false;
-    const std::size_t stride = SourceStride(width, 24);
-    const std::size_t dataSize = stride * static_cast<std::size_t>(height);
-    // The size fields are 32 bits wide; a larger file could not describe itself.
-    if (dataSize > 0x7FFFFFFFu - pixelDataOffset) return false;
-    out.resize(pixelDataOffset + dataSize);
+namespace {
 
-    unsigned char* p = out.data();
+// The 54 header bytes of a file of the size; the caller has checked the size.
+void PutHeaders(std::int32_t width, std::int32_t height, WORD planes, unsigned char* p) {
+    const std::uint32_t dataSize = BitmapStride(width) * static_cast<std::uint32_t>(height);
     *p++ = 'B';
     *p++ = 'M';
-    p = Put32(p, static_cast<std::uint32_t>(pixelDataOffset + dataSize));
+    p = Put32(p, pixelDataOffset + dataSize);
     p = Put16(p, 0);
     p = Put16(p, 0);
     p = Put32(p, pixelDataOffset);
@@ -64,29 +57,55 @@ bool BuildBitmapFile(std::int32_t width, std::int32_t height, WORD planes, WORD 
     p = Put16(p, planes);
     p = Put16(p, 24);
     p = Put32(p, BI_RGB);
-    p = Put32(p, static_cast<std::uint32_t>(dataSize));
+    p = Put32(p, dataSize);
     for (int i = 0; i < 4; ++i) p = Put32(p, 0);  // resolutions, colours used, important colours
+}
 
-    if (depth == 24) {
-        std::memcpy(p, pixels, dataSize);
-        return true;
-    }
-    // 32 bits: blue, green, red of each pixel, the unused fourth byte
-    // dropped, each row padded with zeros to its 4-byte stride.
+// Whether a bitmap of this size and depth can become a file at all.
+bool Writable(std::int32_t width, std::int32_t height, int depth) {
+    if ((depth != 24 && depth != 32) || width <= 0 || height <= 0) return false;
+    // The size fields are 32 bits wide; a larger file could not describe itself.
+    return SourceStride(width, 24) * static_cast<std::size_t>(height) <= 0x7FFFFFFFu - pixelDataOffset;
+}
+
+// Turns fetched rows into the file's rows in place. 24-bit rows already are;
+// 32-bit ones keep blue, green and red of each pixel, drop the unused fourth
+// byte and are padded with zeros to the 24-bit stride. A file row is never
+// longer than its fetched row, so moving forward never overwrites unread
+// bytes.
+void PackRows(std::int32_t width, std::int32_t height, int depth, unsigned char* pixels) {
+    if (depth == 24) return;
+    const std::size_t stride = SourceStride(width, 24);
     const std::size_t sourceStride = SourceStride(width, 32);
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
     for (std::int32_t row = 0; row < height; ++row) {
         const unsigned char* from = pixels + static_cast<std::size_t>(row) * sourceStride;
-        unsigned char* to = p + static_cast<std::size_t>(row) * stride;
+        unsigned char* to = pixels + static_cast<std::size_t>(row) * stride;
         for (std::int32_t x = 0; x < width; ++x) {
-            to[0] = from[0];
-            to[1] = from[1];
-            to[2] = from[2];
+            const unsigned char blue = from[0], green = from[1], red = from[2];
+            to[0] = blue;
+            to[1] = green;
+            to[2] = red;
             to += 3;
             from += 4;
         }
         std::memset(to, 0, stride - rowBytes);
     }
+}
+
+}  // namespace
+
+bool BuildBitmapFile(std::int32_t width, std::int32_t height, WORD planes, WORD bitsPerPixel,
+                     const unsigned char* pixels, std::vector<unsigned char>& out) {
+    out.clear();
+    const int depth = bitsPerPixel * planes;
+    if (!Writable(width, height, depth)) return false;
+    const std::size_t fetched = SourceStride(width, depth) * static_cast<std::size_t>(height);
+    out.resize(pixelDataOffset + fetched);
+    PutHeaders(width, height, planes, out.data());
+    std::memcpy(out.data() + pixelDataOffset, pixels, fetched);
+    PackRows(width, height, depth, out.data() + pixelDataOffset);
+    out.resize(pixelDataOffset + BitmapStride(width) * static_cast<std::size_t>(height));
     return true;
 }
 
@@ -113,7 +132,7 @@ bool WriteBitmapFile(HBITMAP bitmap, HDC screenDc) {
     if (depth != 24 && depth != 32) return false;
     // A click without a drag gives an empty selection: there is nothing to
     // encode, and an older temp.bmp must not be published in its place.
-    if (description.bmWidth <= 0 || description.bmHeight <= 0) return false;
+    if (!Writable(description.bmWidth, description.bmHeight, depth)) return false;
 
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
@@ -135,17 +154,19 @@ bool WriteBitmapFile(HBITMAP bitmap, HDC screenDc) {
                   DIB_RGB_COLORS) == 0)
         return false;
 
-    // The file is assembled in memory and written with one call: the same
-    // bytes as header by header and row by row, at a fraction of the calls.
-    std::vector<unsigned char> file;
-    if (!BuildBitmapFile(description.bmWidth, description.bmHeight, description.bmPlanes, description.bmBitsPixel,
-                         pixels.get(), file))
-        return false;
-    pixels.reset();
+    // The rows are packed where they were fetched, then written with the
+    // headers in two calls: the same bytes as pixel by pixel, at a fraction
+    // of the calls and without a second copy of the image.
+    const std::int32_t width = description.bmWidth, height = description.bmHeight;
+    PackRows(width, height, depth, pixels.get());
+    unsigned char headers[pixelDataOffset];
+    PutHeaders(width, height, description.bmPlanes, headers);
+    const std::size_t dataSize = BitmapStride(width) * static_cast<std::size_t>(height);
 
     FileStream* out = FileOpen(bitmapFileName, "wb");
     if (!out) return false;
-    const bool written = FileWrite(file.data(), 1, file.size(), out) == file.size();
+    const bool written = FileWrite(headers, 1, sizeof headers, out) == sizeof headers &&
+                         FileWrite(pixels.get(), 1, dataSize, out) == dataSize;
     const bool closed = FileClose(out) == 0;
     return written && closed;
 }

@@ -114,21 +114,21 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
     if (!to || !from || rop != SRCCOPY || to->kind != DcKind::memory || from->kind != DcKind::screen) return 0;
     auto* bitmap = FindBitmap(d, to->bitmap);
     if (!bitmap) return 0;
+    // Row by row, the part inside the bitmap; off the screen there is
+    // nothing to read: black.
     for (int row = 0; row < height; ++row) {
         const int ty = y + row;
         const int sy = sourceY + row;
         if (ty < 0 || ty >= bitmap->height) continue;
-        for (int column = 0; column < width; ++column) {
-            const int tx = x + column;
+        const int first = std::max(0, -x);
+        const int last = std::min(width, bitmap->width - x);
+        std::uint32_t* rowPixels = &bitmap->pixels[static_cast<std::size_t>(ty) * static_cast<std::size_t>(bitmap->width)];
+        for (int column = first; column < last; ++column) {
             const int sx = sourceX + column;
-            if (tx < 0 || tx >= bitmap->width) continue;
-            // Off the screen there is nothing to read: black.
-            std::uint32_t pixel = 0;
-            if (sx >= 0 && sy >= 0 && sx < d.screenWidth && sy < d.screenHeight)
-                pixel = d.screen[static_cast<std::size_t>(sy) * static_cast<std::size_t>(d.screenWidth) +
-                                 static_cast<std::size_t>(sx)];
-            bitmap->pixels[static_cast<std::size_t>(ty) * static_cast<std::size_t>(bitmap->width) +
-                           static_cast<std::size_t>(tx)] = pixel;
+            rowPixels[x + column] = sx >= 0 && sy >= 0 && sx < d.screenWidth && sy < d.screenHeight
+                                 ? d.screen[static_cast<std::size_t>(sy) * static_cast<std::size_t>(d.screenWidth) +
+                                            static_cast<std::size_t>(sx)]
+                                 : 0;
         }
     }
     return 1;
