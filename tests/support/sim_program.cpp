@@ -1,6 +1,7 @@
 #include "tests/support/sim_program.h"
 
 #include "app/app_state.h"
+#include "app/log.h"
 #include "tests/support/temp_dir.h"
 
 ProgramRun::ProgramRun() {
@@ -20,6 +21,9 @@ ProgramRun::~ProgramRun() {
     }
     // A worker may still be running after the UI thread has left.
     sim::WaitUntil([] { return appState.busy == 0; }, std::chrono::seconds(60));
+    // Start-up's early returns leave the log to the end of the process, as
+    // the program does; a test process goes on, so it is closed here.
+    CloseLog();
     sim::Reset();
     ResetAppState();
 }
