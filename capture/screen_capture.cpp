@@ -33,6 +33,14 @@ std::size_t SourceStride(std::int32_t width, int depth) {
     return ((static_cast<std::size_t>(width) * static_cast<std::size_t>(depth) + 31) & ~std::size_t{31}) / 8;
 }
 
+// The source depth, bits per pixel times planes. Both are 16-bit, so their
+// product need not fit an int; anything above 32 bits is refused anyway and
+// is given as 0.
+int SourceDepth(WORD planes, WORD bitsPerPixel) {
+    const std::uint32_t depth = std::uint32_t{planes} * std::uint32_t{bitsPerPixel};
+    return depth > 32 ? 0 : static_cast<int>(depth);
+}
+
 }  // namespace
 
 std::uint32_t BitmapStride(std::int32_t width) {
@@ -98,7 +106,7 @@ void PackRows(std::int32_t width, std::int32_t height, int depth, unsigned char*
 bool BuildBitmapFile(std::int32_t width, std::int32_t height, WORD planes, WORD bitsPerPixel,
                      const unsigned char* pixels, std::vector<unsigned char>& out) {
     out.clear();
-    const int depth = bitsPerPixel * planes;
+    const int depth = SourceDepth(planes, bitsPerPixel);
     if (!Writable(width, height, depth)) return false;
     const std::size_t fetched = SourceStride(width, depth) * static_cast<std::size_t>(height);
     out.resize(pixelDataOffset + fetched);
@@ -128,7 +136,7 @@ bool WriteBitmapFile(HBITMAP bitmap, HDC screenDc) {
     // a 24-byte buffer makes GetObjectA fail.
     BITMAP description{};
     if (GetObjectA(bitmap, static_cast<int>(sizeof description), &description) == 0) return false;
-    const int depth = description.bmBitsPixel * description.bmPlanes;
+    const int depth = SourceDepth(description.bmPlanes, description.bmBitsPixel);
     if (depth != 24 && depth != 32) return false;
     // A click without a drag gives an empty selection: there is nothing to
     // encode, and an older temp.bmp must not be published in its place.

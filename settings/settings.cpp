@@ -20,20 +20,20 @@ const char* const newSettingsFileName = "settings.ini.new";
 // Copies the text that starts at position into field, at most 255 bytes of
 // it, and returns the position after its terminator. Nothing at or past the
 // end of the content is read; a field cut by the end of the file ends there.
-std::size_t TakeField(const std::vector<char>& content, std::size_t position, char* field) {
+std::size_t TakeField(const char* data, std::size_t size, std::size_t position, char* field) {
     std::size_t end = position;
-    while (end < content.size() && content[end] != 0) ++end;
+    while (end < size && data[end] != 0) ++end;
     std::size_t length = end > position ? end - position : 0;
     if (length > settingsFieldSize - 1) length = settingsFieldSize - 1;
-    if (length) std::memcpy(field, content.data() + position, length);
+    if (length) std::memcpy(field, data + position, length);
     field[length] = 0;
     return end + 1;
 }
 
 // A switch byte: anything but "0" means on; a byte beyond the content leaves
 // the switch as it was.
-void TakeSwitch(const std::vector<char>& content, std::size_t position, bool& value) {
-    if (position < content.size()) value = content[position] != '0';
+void TakeSwitch(const char* data, std::size_t size, std::size_t position, bool& value) {
+    if (position < size) value = data[position] != '0';
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -98,21 +98,25 @@ bool LoadSettings(Settings& settings) {
     }
     FileClose(file);
 
-    std::size_t at = 0;
-    at = TakeField(content, at, settings.host);
-    at = TakeField(content, at, settings.portText);
-    settings.port = PortFromText(settings.portText);
-    at = TakeField(content, at, settings.login);
-    at = TakeField(content, at, settings.password);
-    at = TakeField(content, at, settings.ftpDirectory);
-    at = TakeField(content, at, settings.linkPrefix);
-    at = TakeField(content, at, settings.imagePrefix);
-    // The switches are one byte each, so they are taken by position.
-    TakeSwitch(content, at, settings.addSizeToLink);
-    TakeSwitch(content, at + 2, settings.showTrayIcon);
-    TakeSwitch(content, at + 4, settings.bestQuality);
-    TakeField(content, at + 6, settings.backupDirectory);
+    ParseSettings(content.data(), content.size(), settings);
     return true;
+}
+
+void ParseSettings(const char* data, std::size_t size, Settings& settings) {
+    std::size_t at = 0;
+    at = TakeField(data, size, at, settings.host);
+    at = TakeField(data, size, at, settings.portText);
+    settings.port = PortFromText(settings.portText);
+    at = TakeField(data, size, at, settings.login);
+    at = TakeField(data, size, at, settings.password);
+    at = TakeField(data, size, at, settings.ftpDirectory);
+    at = TakeField(data, size, at, settings.linkPrefix);
+    at = TakeField(data, size, at, settings.imagePrefix);
+    // The switches are one byte each, so they are taken by position.
+    TakeSwitch(data, size, at, settings.addSizeToLink);
+    TakeSwitch(data, size, at + 2, settings.showTrayIcon);
+    TakeSwitch(data, size, at + 4, settings.bestQuality);
+    TakeField(data, size, at + 6, settings.backupDirectory);
 }
 
 std::size_t FormatSettingsFile(const Settings& settings, char* out, std::size_t outSize) {

@@ -32,6 +32,9 @@ extern const unsigned char PasswordKey[8];
 // Fills the settings from settings.ini, or with the defaults when the file
 // cannot be opened; true when the file could be opened.
 bool LoadSettings(Settings& settings);
+// Fills the settings from the bytes of a settings.ini; the switches stay as
+// they were where the content ends before them. Reads nothing past size.
+void ParseSettings(const char* data, std::size_t size, Settings& settings);
 // The defaults of a first start, the password held scrambled.
 void ApplyDefaultSettings(Settings& settings);
 // Writes settings.ini: a new file beside the old one, renamed into place, so

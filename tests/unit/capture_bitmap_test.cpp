@@ -97,7 +97,9 @@ TEST(BitmapFile, OtherDepthsAndEmptySizesGiveNoFile) {
         int width, height;
         plat::WORD planes, bits;
     };
-    const Case cases[] = {{4, 4, 1, 16}, {4, 4, 1, 8}, {4, 4, 1, 1}, {0, 4, 1, 32}, {4, 0, 1, 24}, {-3, 4, 1, 32}};
+    const Case cases[] = {{4, 4, 1, 16}, {4, 4, 1, 8}, {4, 4, 1, 1}, {0, 4, 1, 32}, {4, 0, 1, 24}, {-3, 4, 1, 32},
+                          // planes times bits beyond an int: refused, not overflowed
+                          {4, 4, 0xCE00, 0xCECE}, {4, 4, 0xFFFF, 0xFFFF}};
     std::vector<unsigned char> pixels(256, 0);
     for (const Case& c : cases) {
         std::vector<unsigned char> file{1, 2, 3};
