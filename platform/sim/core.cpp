@@ -3,6 +3,7 @@
 #include "platform/sim/desktop.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -865,6 +866,9 @@ void Reset() {
     d.faults.clear();
     d.calls.clear();
     d.sockets.clear();
+    for (auto& [handle, fd] : d.socketFds) ::close(fd);
+    d.socketFds.clear();
+    d.sendLimit = 0;
     d.openHandles = 0;
     d.fixedTime = false;
     plat::SetLastError(0);

@@ -154,6 +154,8 @@ struct Desktop {
 
     // Sockets and handles
     std::vector<SocketRecord> sockets;
+    std::map<plat::SOCKET, int> socketFds;  // open sockets: handle to descriptor
+    int sendLimit = 0;                      // most bytes one send takes; 0 for no limit
     int openHandles = 0;
     // Programs started by CreateProcessA, by process handle.
     std::map<std::uintptr_t, ProcessRecord> processes;

@@ -193,6 +193,9 @@ struct SocketRecord {
     int closes;
 };
 std::vector<SocketRecord> Sockets();
+// Makes every send take at most this many bytes, as a full socket buffer
+// does (0: no limit).
+void LimitSendSize(int bytes);
 // Process and thread handles the program holds open (not yet closed).
 int OpenHandles();
 
