@@ -12,7 +12,6 @@ import argparse
 import os
 import secrets
 import shutil
-import socket
 import subprocess
 import sys
 import time
@@ -23,40 +22,8 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "windows"))
 import harness  # noqa: E402
 
-PASSWORD_KEY = bytes([0xA3, 0xF1, 0x9E, 0x86, 0xC4, 0xBA, 0x8D, 0xE7])
-
-
 def say(message):
     print(f"vorlune: {message}", flush=True)
-
-
-def scramble(password):
-    out = bytearray(password)
-    for i in range(len(out)):
-        out[i] ^= PASSWORD_KEY[i % 8]
-    return bytes(out)
-
-
-def settings_file(host, port, login, password, directory, link_prefix, image_prefix, backup):
-    fields = [host, str(port), login, None, directory, link_prefix, image_prefix, "1", "1", "0", backup]
-    data = b""
-    for field in fields:
-        data += (scramble(password.encode()) if field is None else field.encode()) + b"\0"
-    return data
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_port(port, timeout=15):
-    def ready():
-        with socket.socket() as s:
-            s.settimeout(0.5)
-            return s.connect_ex(("127.0.0.1", port)) == 0
-    harness.wait_for(ready, timeout, f"a server on port {port}")
 
 
 class Servers:
@@ -66,11 +33,11 @@ class Servers:
 
     def __enter__(self):
         (self.www / "images").mkdir(parents=True, exist_ok=True)
-        self.ftp_port = free_port()
-        self.http_port = free_port()
+        self.ftp_port = harness.free_port()
+        self.http_port = harness.free_port()
         self.login = "vorlune"
         self.password = secrets.token_hex(6)
-        passive = free_port()
+        passive = harness.free_port()
         # pyftpdlib: a real FTP server, passive mode on a small range of ports.
         self.processes.append(subprocess.Popen(
             ["/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", str(self.ftp_port), "-w",
@@ -79,8 +46,8 @@ class Servers:
         self.processes.append(subprocess.Popen(
             ["/usr/bin/python3", "-m", "http.server", str(self.http_port), "--bind", "127.0.0.1",
              "--directory", str(self.www)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_port(self.ftp_port)
-        wait_port(self.http_port)
+        harness.wait_port(self.ftp_port)
+        harness.wait_port(self.http_port)
         say(f"FTP server on 127.0.0.1:{self.ftp_port} (upload folder {self.www}), "
             f"web server on http://127.0.0.1:{self.http_port}/")
         return self
@@ -108,7 +75,7 @@ def prepare(run_dir, bundle, servers):
         if not source.exists():
             raise SystemExit(f"vorlune: {source} is missing; build the bundle first")
         shutil.copy2(source, app / name)
-    (app / "settings.ini").write_bytes(settings_file(
+    (app / "settings.ini").write_bytes(harness.settings_bytes(
         "127.0.0.1", servers.ftp_port, servers.login, servers.password, "images",
         f"127.0.0.1:{servers.http_port}/images", "shot", "backup"))
     return app

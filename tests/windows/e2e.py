@@ -7,6 +7,7 @@ Each case prints what it checks and ends with PASS, or raises with the reason.
 """
 
 import argparse
+import shutil
 import sys
 import time
 from pathlib import Path
@@ -53,6 +54,243 @@ def second_copy_ends_at_the_hotkey(session, artefacts):
     wait_for(lambda: session.log_text() == expected, 10, "the second copy's line")
     if first.poll() is not None:
         raise Failure("the first copy ended too")
+
+
+
+# -- the settings window -------------------------------------------------------
+# The settings window sits at (width / 2 - 200, height / 2 - 100) of the
+# 1280 x 800 desktop; under Wine's default theme its client area starts 3
+# pixels right of and 20 below that corner.
+CLIENT = (443, 320)
+
+
+def client_point(x, y):
+    return CLIENT[0] + x, CLIENT[1] + y
+
+
+def replace_box_text(session, box, text):
+    """Clicks into an edit box at its client rectangle and types text over
+    whatever it held."""
+    x, y, width, height = box
+    session.click(*client_point(x + width // 2, y + height // 2))
+    session.xdotool("key", "End", "shift+Home", "BackSpace")
+    session.type_text(text)
+
+
+BOXES = {  # client rectangles of the edit boxes, in creation order
+    "host": (130, 10, 150, 20), "port": (310, 10, 40, 20), "login": (130, 30, 100, 20),
+    "password": (230, 30, 120, 20), "ftpDirectory": (130, 50, 220, 20), "linkPrefix": (130, 70, 220, 20),
+    "imagePrefix": (130, 90, 220, 20), "backupDirectory": (10, 135, 340, 20),
+}
+EXIT_BUTTON = (265 + 62, 240 + 15)
+OK_BUTTON = (5 + 62, 240 + 15)
+
+
+def settings_window_shown(session):
+    shot = session.screenshot_pixels()
+    # The Ok button's face (light grey) where the window stands.
+    r, g, b = shot.pixel(*client_point(20, 255))
+    return r > 180 and g > 180 and b > 180
+
+
+@case
+def first_start_shows_settings_and_ok_saves_them(session, artefacts):
+    session.start()
+    session.wait_for_log(REGISTERED)
+    wait_for(lambda: settings_window_shown(session), 20, "the settings window")
+    if artefacts:
+        session.screenshot(artefacts / "settings-first-start.png")
+    values = {"host": "127.0.0.1", "port": "2121", "login": "anna", "password": "s3cret",
+              "ftpDirectory": "shots", "linkPrefix": "shots.example.com/s", "imagePrefix": "shot",
+              "backupDirectory": "copies"}
+    for name, value in values.items():
+        replace_box_text(session, BOXES[name], value)
+    session.click(*client_point(*OK_BUTTON))
+    expected = harness.settings_bytes("127.0.0.1", 2121, "anna", "s3cret", "shots", "shots.example.com/s",
+                                      "shot", "copies")
+    path = session.run_dir / "settings.ini"
+    wait_for(lambda: path.exists() and path.read_bytes() == expected, 20,
+             f"settings.ini to hold {expected!r}")
+    if not (session.run_dir / "copies").is_dir():
+        raise Failure("Ok did not create the backup directory")
+    wait_for(lambda: not settings_window_shown(session), 10, "the window to hide after Ok")
+    session.press("ctrl+alt+grave")
+    wait_for(lambda: settings_window_shown(session), 10, "the settings hotkey to show the window again")
+
+
+@case
+def exit_ends_the_program(session, artefacts):
+    program = session.start()
+    session.wait_for_log(REGISTERED)
+    wait_for(lambda: settings_window_shown(session), 20, "the settings window")
+    session.click(*client_point(*EXIT_BUTTON))
+    try:
+        code = program.wait(timeout=20)
+    except Exception as error:
+        raise Failure("Exit did not end the program") from error
+    if code != 0:
+        raise Failure(f"the program ended with {code}")
+    if (session.run_dir / "settings.ini").exists():
+        raise Failure("Exit saved the settings")
+
+
+# -- captures --------------------------------------------------------------------
+PATTERN = (200, 150, 400, 300)  # where test_pattern.exe shows its four quarters
+QUARTERS = [(255, 0, 0), (0, 0, 255), (255, 255, 0), (255, 255, 255)]
+
+
+def capture_setup(session, ftp, http, password=None, encoders=("cjpeg.exe", "optipng.exe")):
+    for name in ("cjpeg.exe", "optipng.exe"):
+        if name not in encoders:
+            (session.run_dir / name).unlink(missing_ok=True)
+        elif not (session.run_dir / name).exists():
+            raise Failure(f"{name} is missing: pass --encoders")
+    (session.run_dir / "settings.ini").write_bytes(harness.settings_bytes(
+        "127.0.0.1", ftp.port, ftp.login, password or ftp.password, "images",
+        f"127.0.0.1:{http.port}/images", "shot", "backup"))
+    (ftp.root / "images").mkdir(parents=True, exist_ok=True)
+    pattern = session.build_dir / "test_pattern.exe"
+    shutil.copy2(pattern, session.run_dir / "test_pattern.exe")
+    session.start("test_pattern.exe")
+    program = session.start()
+    session.wait_for_log(REGISTERED)
+    time.sleep(1.0)
+    return program
+
+
+def capture(session, area=None):
+    x, y, width, height = area or PATTERN
+    session.press("alt+grave")
+    session.wait_for_log("Key was pressed\r\n", 20)
+    time.sleep(0.5)
+    session.drag(x, y, x + width, y + height)
+
+
+def capture_tail(session):
+    return session.log_text().split("Key was pressed\r\n", 1)[-1]
+
+
+def wait_for_end(session, timeout=60):
+    def ended():
+        tail = capture_tail(session).replace("\r\n", "\n")
+        return "\n226" in "\n" + tail or "Failed" in tail or "incorrect" in tail
+    wait_for(ended, timeout, "the end of the capture")
+    time.sleep(0.5)
+    return capture_tail(session)
+
+
+def check_pattern(path):
+    width, height, pixel = harness.decode_image(path)
+    if (width, height) != PATTERN[2:]:
+        raise Failure(f"the image is {width}x{height}, not {PATTERN[2]}x{PATTERN[3]}")
+    for i, colour in enumerate(QUARTERS):
+        x = (i % 2) * width // 2 + width // 4
+        y = (i // 2) * height // 2 + height // 4
+        got = pixel(x, y)
+        if any(abs(a - b) > 24 for a, b in zip(got, colour)):
+            raise Failure(f"quarter {i} at ({x}, {y}) is {got}, not {colour}")
+
+
+def check_in_order(text, lines):
+    at = 0
+    for line in lines:
+        found = text.find(line, at)
+        if found < 0:
+            raise Failure(f"{line!r} missing from the log after position {at}: {text!r}")
+        at = found + len(line)
+
+
+@case
+def capture_of_a_known_pattern_is_published(session, artefacts):
+    with harness.FtpServer(session.run_dir / "ftp-root") as ftp, \
+            harness.HttpServer(ftp.root) as http:
+        capture_setup(session, ftp, http)
+        capture(session)
+        tail = wait_for_end(session)
+        if "Failed" in tail:
+            raise Failure(f"the capture failed: {tail!r}")
+        uploads = list((ftp.root / "images").iterdir())
+        if len(uploads) != 1:
+            raise Failure(f"expected one upload, found {uploads}")
+        upload = uploads[0]
+        extension = upload.suffix[1:]
+        chosen = session.run_dir / f"temp.{extension}"
+        if upload.read_bytes() != chosen.read_bytes():
+            raise Failure("the uploaded bytes differ from the chosen image")
+        check_pattern(upload)
+        backup = session.run_dir / "backup" / upload.name
+        if not backup.exists() or backup.read_bytes() != upload.read_bytes():
+            raise Failure("the backup copy is missing or differs")
+        size = len(upload.read_bytes())
+        unit = f"{size // 1024}kb" if size > 1024 else f"{size}b"
+        link = f"http://127.0.0.1:{http.port}/images/{upload.name} {unit}"
+        clip = wait_for(session.clipboard, 10, "the clipboard")
+        if clip != link:
+            raise Failure(f"the clipboard holds {clip!r}, not {link!r}")
+        import urllib.request
+        with urllib.request.urlopen(link.split(" ")[0], timeout=20) as response:
+            if response.read() != upload.read_bytes():
+                raise Failure("the published bytes differ from the upload")
+        check_in_order(tail, ["PNG size: ", f"Selected size: {size}\r\n", f"Putting {link} in clipboard\r\n",
+                              "SetClipboardData (", "Sending packet, pending: ", "Send ", "226"])
+        if artefacts:
+            (artefacts / "capture").mkdir(parents=True, exist_ok=True)
+            shutil.copy2(upload, artefacts / "capture" / upload.name)
+
+
+@case
+def refused_login_shows_the_red_bar(session, artefacts):
+    with harness.FtpServer(session.run_dir / "ftp-root") as ftp, \
+            harness.HttpServer(ftp.root) as http:
+        capture_setup(session, ftp, http, password="wrong")
+        capture(session)
+        tail = wait_for_end(session)
+        check_in_order(tail, ["Putting ", "Password incorrect\r\n"])
+        time.sleep(0.5)
+        shot = session.screenshot(artefacts / "red-bar.png" if artefacts else session.run_dir / "red.png")
+        # The bar stands at three tenths of the 1280-pixel screen when PASS is refused.
+        for x in (2, 370):
+            if shot.pixel(x, 20) != (255, 0, 0):
+                raise Failure(f"the bar at ({x}, 20) is {shot.pixel(x, 20)}, not red")
+        if shot.pixel(400, 12) == (255, 0, 0):
+            raise Failure("the red bar reaches beyond its width")
+        if not (session.clipboard() or "").startswith(f"http://127.0.0.1:{http.port}/images/shot_"):
+            raise Failure("the link is not in the clipboard")
+        if list((ftp.root / "images").iterdir()):
+            raise Failure("something was stored without a login")
+
+
+@case
+def a_missing_encoder_leaves_the_other(session, artefacts):
+    with harness.FtpServer(session.run_dir / "ftp-root") as ftp, \
+            harness.HttpServer(ftp.root) as http:
+        capture_setup(session, ftp, http, encoders=("optipng.exe",))
+        capture(session)
+        tail = wait_for_end(session)
+        check_in_order(tail, ["Failed to save jpeg\r\n", "PNG size: ", ", JPG size: -1\r\n"])
+        uploads = list((ftp.root / "images").iterdir())
+        if len(uploads) != 1 or uploads[0].suffix != ".png":
+            raise Failure(f"expected the PNG to be published, found {uploads}")
+        check_pattern(uploads[0])
+
+
+@case
+def the_hotkey_during_a_capture_does_nothing(session, artefacts):
+    with harness.FtpServer(session.run_dir / "ftp-root") as ftp, \
+            harness.HttpServer(ftp.root) as http:
+        capture_setup(session, ftp, http)
+        capture(session)
+        # While the encoders run, the hotkey is pressed again and again.
+        for _ in range(5):
+            session.press("alt+grave")
+            time.sleep(0.05)
+        tail = wait_for_end(session)
+        if "Failed" in tail:
+            raise Failure(f"the capture failed: {tail!r}")
+        if session.log_text().count("Key was pressed\r\n") != 1:
+            raise Failure("a hotkey pressed during the capture was acted on")
+        if len(list((ftp.root / "images").iterdir())) != 1:
+            raise Failure("expected exactly one upload")
 
 
 def main():

@@ -190,6 +190,11 @@ class Session:
                                 capture_output=True)
         return result.stdout.decode("latin-1") if result.returncode == 0 else None
 
+    def screenshot_pixels(self):
+        raw = subprocess.run(["xwd", "-root", "-silent", "-display", self.display], env=self.env,
+                             timeout=30, capture_output=True, check=True).stdout
+        return Screenshot(raw)
+
     def screenshot(self, path):
         """Saves the whole screen as a PNG and returns its pixels as rows of
         (r, g, b) tuples read from the raw dump."""
@@ -221,3 +226,116 @@ class Screenshot:
         chunk = self.pixels[offset:offset + 4]
         value = int.from_bytes(chunk, "big" if self.msb_first else "little")
         return ((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF)
+
+
+# -- settings.ini and servers for the cases ------------------------------------
+PASSWORD_KEY = bytes([0xA3, 0xF1, 0x9E, 0x86, 0xC4, 0xBA, 0x8D, 0xE7])
+
+
+def scramble(password):
+    out = bytearray(password)
+    for i in range(len(out)):
+        out[i] ^= PASSWORD_KEY[i % 8]
+    return bytes(out)
+
+
+def settings_bytes(host, port, login, password, directory, link_prefix, image_prefix, backup="",
+                   add_size=True, tray=True, best=False):
+    """A settings.ini as the program writes it: eleven fields, each ending
+    in a 0 byte, the password scrambled."""
+    text = [host, str(port), login, None, directory, link_prefix, image_prefix,
+            "1" if add_size else "0", "1" if tray else "0", "1" if best else "0", backup]
+    data = b""
+    for field in text:
+        data += (scramble(password.encode("latin-1")) if field is None else field.encode("latin-1")) + b"\0"
+    return data
+
+
+def free_port():
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_port(port, timeout=15):
+    import socket
+
+    def ready():
+        with socket.socket() as s:
+            s.settimeout(0.5)
+            return s.connect_ex(("127.0.0.1", port)) == 0
+    wait_for(ready, timeout, f"a server on port {port}")
+
+
+class FtpServer:
+    """pyftpdlib on 127.0.0.1 with one user and a passive port range."""
+
+    def __init__(self, root, login="vorlune", password="secret"):
+        self.root = Path(root)
+        self.login = login
+        self.password = password
+        self.process = None
+
+    def __enter__(self):
+        self.root.mkdir(parents=True, exist_ok=True)
+        self.port = free_port()
+        passive = free_port()
+        self.process = subprocess.Popen(
+            ["/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", str(self.port), "-w",
+             "-d", str(self.root), "-u", self.login, "-P", self.password, "-r", f"{passive}-{passive + 20}"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_port(self.port)
+        return self
+
+    def __exit__(self, *exc):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(timeout=10)
+        return False
+
+
+class HttpServer:
+    """Python's own web server publishing a folder on 127.0.0.1."""
+
+    def __init__(self, root):
+        self.root = Path(root)
+        self.process = None
+
+    def __enter__(self):
+        self.port = free_port()
+        self.process = subprocess.Popen(
+            ["/usr/bin/python3", "-m", "http.server", str(self.port), "--bind", "127.0.0.1",
+             "--directory", str(self.root)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_port(self.port)
+        return self
+
+    def __exit__(self, *exc):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(timeout=10)
+        return False
+
+
+def decode_image(path):
+    """Decodes a PNG or JPEG through ImageMagick into (width, height, pixel(x, y))."""
+    ppm = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"], capture_output=True, timeout=60,
+                         check=True).stdout
+    parts = ppm.split(maxsplit=4)
+    if parts[0] != b"P6":
+        raise Failure(f"unexpected image data from {path}")
+    width, height = int(parts[1]), int(parts[2])
+    data = parts[4]
+
+    def pixel(x, y):
+        i = (y * width + x) * 3
+        return tuple(data[i:i + 3])
+    return width, height, pixel
