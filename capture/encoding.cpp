@@ -138,6 +138,12 @@ void WriteBackupCopy(const char* backupDirectory, const char* imagePrefix, const
         MessageBoxA(nullptr, "Failed to create backup file.", "Error", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    FileWrite(image.data.data(), 1, image.data.size(), file);
-    FileClose(file);
+    // A full disk shows at the write or at the close that flushes it. A cut
+    // copy would pass for the backup of this image, so it is removed and the
+    // user is told as for a copy that could not be created.
+    const bool written = FileWrite(image.data.data(), 1, image.data.size(), file) == image.data.size();
+    if (FileClose(file) != 0 || !written) {
+        DeleteFileA(path.c_str());
+        MessageBoxA(nullptr, "Failed to create backup file.", "Error", MB_OK | MB_ICONEXCLAMATION);
+    }
 }

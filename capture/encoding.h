@@ -45,6 +45,7 @@ std::string ImageName(const char* imagePrefix, const plat::SYSTEMTIME& time, con
 std::string BackupPath(const char* backupDirectory, const char* imagePrefix, const plat::SYSTEMTIME& time,
                        const std::string& extension);
 // Writes the image to its backup path when a backup directory is set; a file
-// that cannot be created costs a message box and nothing else.
+// that cannot be created or written whole costs a message box and nothing
+// else (a cut copy is removed).
 void WriteBackupCopy(const char* backupDirectory, const char* imagePrefix, const plat::SYSTEMTIME& time,
                      const ChosenImage& image);

@@ -176,6 +176,9 @@ bool WriteBitmapFile(HBITMAP bitmap, HDC screenDc) {
     const bool written = FileWrite(headers, 1, sizeof headers, out) == sizeof headers &&
                          FileWrite(pixels.get(), 1, dataSize, out) == dataSize;
     const bool closed = FileClose(out) == 0;
+    // "wb" has already emptied the earlier file; a cut one is no use to
+    // anybody and must not be taken for a capture.
+    if (!(written && closed)) DeleteFileA(bitmapFileName);
     return written && closed;
 }
 

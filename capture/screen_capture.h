@@ -24,7 +24,8 @@ struct ScreenCapture {
 ScreenCapture CaptureSelection();
 // Writes temp.bmp from the bitmap (24 or 32 bits per pixel); false, with no
 // file written, for an empty bitmap, another depth, a failed fetch or a
-// buffer that cannot be had, and false when temp.bmp cannot be written whole.
+// buffer that cannot be had, and false when temp.bmp cannot be written whole
+// (the cut file is then removed).
 bool WriteBitmapFile(plat::HBITMAP bitmap, plat::HDC screenDc);
 // Deletes the memory DC, then the bitmap, and gives the screen DC back.
 void ReleaseScreenCapture(const ScreenCapture& capture);

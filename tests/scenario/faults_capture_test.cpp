@@ -1,0 +1,264 @@
+// A capture under injected faults: a full disk while temp.bmp or the backup
+// copy is written, encoders that cannot be started, a clipboard that cannot
+// be had. Each case checks what the capture ends with, that busy is 0 again,
+// that no process handle or drawing resource is left open, that nothing
+// half-written or stale is published, and that the next capture, without the
+// fault, ends as a capture that never met one.
+#include "capture/capture_worker.h"
+#include "tests/scenario/capture_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr plat::DWORD diskFull = 112;  // ERROR_DISK_FULL
+constexpr plat::DWORD fileNotFound = 2;
+constexpr plat::DWORD outOfMemory = 8;
+
+const plat::SYSTEMTIME firstTime{2024, 3, 4, 7, 9, 5, 1, 0};
+const plat::SYSTEMTIME nextTime{2024, 3, 4, 7, 9, 6, 2, 0};
+
+// The stand-in encoders write outputs of known sizes: the JPEG is smaller,
+// so it is chosen whenever both are there.
+const std::string jpegBytes = "jpeg-of-ten";
+const std::string pngBytes = "png-twenty-bytes-long";
+
+struct Outcome {
+    plat::DWORD result = 99;
+    std::string failure;
+    std::string log;  // this capture's lines only
+    std::string clipboard;
+    bool barVisible = false;
+};
+
+class FaultDesk {
+public:
+    FaultDesk() : path_(NoEncoderPath()) {
+        WriteProgram("cjpeg", "printf '" + jpegBytes + "' > temp.jpg");
+        WriteProgram("optipng", "printf '" + pngBytes + "' > temp.png");
+        desk_.TickAddSizeBox(false);
+        CopySettingsField(appState.settings.imagePrefix, "shot");
+        appState.selection = {10, 10, 40, 30};
+    }
+
+    // One capture on its own worker thread, the test thread answering it.
+    Outcome Capture(const plat::SYSTEMTIME& time) {
+        sim::SetLocalTime(&time);
+        const std::size_t logBefore = ReadFileBytes("log.txt").size();
+        appState.busy = 1;
+        Outcome out;
+        EXPECT_TRUE(RunAsWorker([&] { out.result = CaptureWorker(&appState.busy); }));
+        {
+            std::lock_guard lock(appState.statusLock);
+            out.failure = appState.failureText;
+        }
+        out.log = ReadFileBytes("log.txt").substr(logBefore);
+        out.clipboard = sim::ClipboardHasText() ? sim::ClipboardText() : "";
+        out.barVisible = sim::Window(appState.overlayWindow).visible;
+        EXPECT_EQ(appState.busy, 0) << "busy must be cleared on every path";
+        EXPECT_EQ(sim::OpenHandles(), 0) << "every encoder handle closed";
+        EXPECT_EQ(sim::LiveGdiResources().captureDcs, 0);
+        EXPECT_EQ(sim::LiveGdiResources().bitmaps, 0);
+        return out;
+    }
+
+    // The capture after the fault: it must end exactly as one on a desk that
+    // never met a fault (the upload, with nowhere to go, giving its own
+    // message), with this capture's link.
+    void ExpectNextCaptureWorks(const Outcome& healthy) {
+        SCOPED_TRACE("the capture after the fault");
+        Outcome next = Capture(nextTime);
+        EXPECT_EQ(next.result, healthy.result);
+        EXPECT_EQ(next.failure, healthy.failure);
+        EXPECT_EQ(next.clipboard, "http://L/shot_2024_03_07_09_06_02.jpg");
+        EXPECT_EQ(ReadFileBytes("temp.bmp").size(), 54u + 92u * 20u) << "a whole 30 x 20 bitmap";
+    }
+
+    CaptureDesk desk_;
+    SearchPath path_;
+};
+
+// What a capture without any fault ends with, on a desk of its own.
+Outcome HealthyCapture() {
+    FaultDesk desk;
+    fs::create_directory("backup");
+    CopySettingsField(appState.settings.backupDirectory, "backup");
+    Outcome out = desk.Capture(firstTime);
+    EXPECT_EQ(out.clipboard, "http://L/shot_2024_03_07_09_05_01.jpg");
+    EXPECT_EQ(ReadFileBytes("backup/shot_2024_03_07_09_05_01.jpg"), jpegBytes);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    return out;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// temp.bmp cut short by a full disk: the capture stops before the encoders,
+// so neither the cut file nor an earlier capture's outputs are encoded,
+// linked or uploaded, and the cut file is not left behind.
+TEST(CaptureFaults, AFullDiskWhileWritingTheBitmapStopsTheCapture) {
+    const Outcome healthy = HealthyCapture();
+    struct Case {
+        const char* name;
+        const char* operation;
+        int nth;
+    };
+    const Case cases[] = {
+        {"the headers' write", "FileWrite", 1},
+        {"the pixels' write", "FileWrite", 2},
+        {"the close that flushes the file", "FileClose", 1},
+        {"the file cannot be created", "FileOpen", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultDesk desk;
+        // What an earlier capture left: none of it may be published now.
+        WriteFileBytes("temp.jpg", "old");
+        WriteFileBytes("temp.png", "older");
+        sim::FailCall(c.operation, c.nth, diskFull);
+        Outcome out = desk.Capture(firstTime);
+        EXPECT_EQ(out.result, 1u);
+        EXPECT_EQ(out.failure, "Failed to capture screen");
+        EXPECT_EQ(out.log, "Failed to write bitmap file\r\n");
+        EXPECT_TRUE(out.barVisible) << "the failure is shown";
+        EXPECT_EQ(sim::CallCount("CreateProcessA"), 0);
+        EXPECT_FALSE(fs::exists("temp.bmp")) << "no cut bitmap is left";
+        EXPECT_EQ(out.clipboard, "") << "no link to an image that was never made";
+        EXPECT_TRUE(sim::Sockets().empty()) << "nothing uploaded";
+        desk.ExpectNextCaptureWorks(healthy);
+    }
+}
+
+// A backup copy the disk cannot hold costs a message box; the cut copy is
+// removed and the capture goes on to the link and the upload.
+TEST(CaptureFaults, AFullDiskWhileWritingTheBackupCopyShowsTheBoxAndGoesOn) {
+    const Outcome healthy = HealthyCapture();
+    struct Case {
+        const char* name;
+        const char* operation;
+        // Which call of the operation the copy makes, counted from the
+        // capture's start: temp.bmp's two writes and the log lines before it
+        // come first, or temp.bmp's close, the two measurements and the read.
+        int nth;
+    };
+    const int logLinesBeforeBackup = static_cast<int>(Count(healthy.log.substr(0, healthy.log.find("Putting")), "\r\n"));
+    const Case cases[] = {
+        {"the copy's write", "FileWrite", 2 + logLinesBeforeBackup + 1},
+        {"the close that flushes the copy", "FileClose", 1 + 2 + 1 + 1},
+        {"the copy cannot be created", "FileOpen", 1 + 2 + 1 + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultDesk desk;
+        fs::create_directory("backup");
+        CopySettingsField(appState.settings.backupDirectory, "backup");
+        sim::FailCall(c.operation, c.nth, diskFull);
+        Outcome out = desk.Capture(firstTime);
+        ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+        EXPECT_EQ(sim::MessageBoxes()[0].text, "Failed to create backup file.");
+        EXPECT_EQ(sim::MessageBoxes()[0].caption, "Error");
+        EXPECT_EQ(sim::MessageBoxes()[0].type, 0x30u);
+        EXPECT_EQ(sim::MessageBoxes()[0].owner, nullptr);
+        EXPECT_FALSE(fs::exists("backup/shot_2024_03_07_09_05_01.jpg")) << "no cut copy is left";
+        // The capture went on: the same end as without the fault.
+        EXPECT_EQ(out.result, healthy.result);
+        EXPECT_EQ(out.failure, healthy.failure);
+        EXPECT_EQ(out.log, healthy.log);
+        EXPECT_EQ(out.clipboard, "http://L/shot_2024_03_07_09_05_01.jpg");
+        desk.ExpectNextCaptureWorks(healthy);
+        EXPECT_EQ(ReadFileBytes("backup/shot_2024_03_07_09_06_02.jpg"), jpegBytes);
+        EXPECT_EQ(sim::MessageBoxes().size(), 1u) << "no box for the healthy capture";
+    }
+}
+
+// An encoder that cannot be started counts as one that wrote nothing: the
+// other one's output is published, never an earlier capture's file.
+TEST(CaptureFaults, EncodersThatCannotBeStarted) {
+    const Outcome healthy = HealthyCapture();
+    struct Case {
+        const char* name;
+        int nth, count;
+        const char* failure;  // null: the capture goes on
+        const char* logStart;
+        const char* link;
+    };
+    const Case cases[] = {
+        {"cjpeg", 1, 1, nullptr, "Failed to save jpeg\r\nPNG size: 21, JPG size: -1\r\nSelected size: 21\r\n",
+         "http://L/shot_2024_03_07_09_05_01.png"},
+        {"optipng", 2, 1, nullptr, "Failed to save png\r\nPNG size: -1, JPG size: 11\r\nSelected size: 11\r\n",
+         "http://L/shot_2024_03_07_09_05_01.jpg"},
+        {"both", 1, 2, "Failed to save image", "Failed to save jpeg\r\nFailed to save png\r\nFailed to save image\r\n",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultDesk desk;
+        // Smaller than either new output, so a stale file would win the choice.
+        WriteFileBytes("temp.jpg", "old");
+        WriteFileBytes("temp.png", "old");
+        sim::FailCall("CreateProcessA", c.nth, fileNotFound, c.count);
+        Outcome out = desk.Capture(firstTime);
+        EXPECT_EQ(out.log.substr(0, std::string(c.logStart).size()), c.logStart);
+        EXPECT_EQ(out.clipboard, c.link);
+        if (c.failure) {
+            EXPECT_EQ(out.result, 1u);
+            EXPECT_EQ(out.failure, c.failure);
+            EXPECT_TRUE(out.barVisible);
+            EXPECT_TRUE(sim::Sockets().empty()) << "nothing uploaded";
+        } else {
+            EXPECT_EQ(out.failure, healthy.failure) << "the capture goes on to the upload";
+        }
+        EXPECT_EQ(sim::CallCount("CreateProcessA"), 2) << "no retries";
+        desk.ExpectNextCaptureWorks(healthy);
+    }
+}
+
+// The clipboard cannot be had or given the link: the capture goes on to the
+// upload all the same, and the next capture puts its link there.
+TEST(CaptureFaults, AClipboardThatCannotTakeTheLink) {
+    const Outcome healthy = HealthyCapture();
+    struct Case {
+        const char* name;
+        const char* operation;  // null: another program holds the clipboard
+        const char* logTail;    // what the log shows after "Selected size"
+    };
+    const Case cases[] = {
+        {"held by another program", nullptr, ""},
+        {"no memory for the text", "GlobalAlloc",
+         "Putting http://L/shot_2024_03_07_09_05_01.jpg in clipboard\r\nFailed to allocate clipboard memory\r\n"},
+        {"the hand-over refused", "SetClipboardData",
+         "Putting http://L/shot_2024_03_07_09_05_01.jpg in clipboard\r\nSetClipboardData ("},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultDesk desk;
+        if (c.operation)
+            sim::FailCall(c.operation, 1, outOfMemory);
+        else
+            sim::HoldClipboardElsewhere(true);
+        Outcome out = desk.Capture(firstTime);
+        EXPECT_EQ(out.clipboard, "");
+        EXPECT_EQ(out.failure, healthy.failure) << "the capture goes on to the upload";
+        const std::string afterChoice = out.log.substr(out.log.find("Selected size: 11\r\n") + 19);
+        EXPECT_EQ(afterChoice.substr(0, std::string(c.logTail).size()), c.logTail);
+        if (!c.operation) {
+            EXPECT_EQ(afterChoice.find("Putting"), std::string::npos) << "nothing is logged";
+        }
+        if (std::string(c.name) == "the hand-over refused") {
+            EXPECT_EQ(afterChoice.find("SetClipboardData (Success)"), std::string::npos) << "the reason is logged";
+        }
+        sim::HoldClipboardElsewhere(false);
+        desk.ExpectNextCaptureWorks(healthy);
+    }
+}
+
+}  // namespace
