@@ -21,6 +21,15 @@ if(VORLUNE_WINDOWS_BUILD_DIR)
     COMMAND ${VORLUNE_PYTHON3} -c "import sys; sys.path.insert(0, '${CMAKE_CURRENT_LIST_DIR}'); import harness; harness.ensure_prefix('${VORLUNE_WINEPREFIX}')")
   set_tests_properties(windows.prefix PROPERTIES FIXTURES_SETUP wineprefix RESOURCE_LOCK wine TIMEOUT 600 LABELS wine)
 
+  # The Windows encoders as Vorlune runs them: both command lines and the
+  # PNG optimiser on bitmaps written the way the program writes them.
+  if(VORLUNE_WINDOWS_ENCODERS)
+    add_test(NAME windows.encoders COMMAND ${CMAKE_CURRENT_LIST_DIR}/encoders_check.sh ${VORLUNE_WINDOWS_ENCODERS})
+    set_tests_properties(windows.encoders PROPERTIES
+      ENVIRONMENT "WINEPREFIX=${VORLUNE_WINEPREFIX};WINEDEBUG=-all"
+      RESOURCE_LOCK wine TIMEOUT 300 FIXTURES_REQUIRED wineprefix LABELS wine)
+  endif()
+
   execute_process(COMMAND ${VORLUNE_PYTHON3} ${e2e} list OUTPUT_VARIABLE cases OUTPUT_STRIP_TRAILING_WHITESPACE)
   set(encoders "")
   if(VORLUNE_WINDOWS_ENCODERS)
