@@ -1,15 +1,19 @@
 // A capture under injected faults: a full disk while temp.bmp or the backup
 // copy is written, encoders that cannot be started, a clipboard that cannot
-// be had. Each case checks what the capture ends with, that busy is 0 again,
+// be had, each socket call of the upload failing in turn. Each case checks what the capture ends with, that busy is 0 again,
 // that no process handle or drawing resource is left open, that nothing
 // half-written or stale is published, and that the next capture, without the
 // fault, ends as a capture that never met one.
 #include "capture/capture_worker.h"
 #include "tests/scenario/capture_fixture.h"
+// The scripted FTP server is built into the FTP tests' program only; the
+// upload cases here take the same source rather than a second server.
+#include "tests/ftp/scripted_server.cpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -20,6 +24,7 @@ namespace fs = std::filesystem;
 constexpr plat::DWORD diskFull = 112;  // ERROR_DISK_FULL
 constexpr plat::DWORD fileNotFound = 2;
 constexpr plat::DWORD outOfMemory = 8;
+constexpr plat::DWORD connectionReset = 10054;  // WSAECONNRESET
 
 const plat::SYSTEMTIME firstTime{2024, 3, 4, 7, 9, 5, 1, 0};
 const plat::SYSTEMTIME nextTime{2024, 3, 4, 7, 9, 6, 2, 0};
@@ -51,6 +56,11 @@ public:
     Outcome Capture(const plat::SYSTEMTIME& time) {
         sim::SetLocalTime(&time);
         const std::size_t logBefore = ReadFileBytes("log.txt").size();
+        {
+            // The hotkey that starts a capture takes the last red bar's text away.
+            std::lock_guard lock(appState.statusLock);
+            appState.failureText.clear();
+        }
         appState.busy = 1;
         Outcome out;
         EXPECT_TRUE(RunAsWorker([&] { out.result = CaptureWorker(&appState.busy); }));
@@ -258,6 +268,109 @@ TEST(CaptureFaults, AClipboardThatCannotTakeTheLink) {
         }
         sim::HoldClipboardElsewhere(false);
         desk.ExpectNextCaptureWorks(healthy);
+    }
+}
+
+// Every socket call of the dialogue, each failing in its turn: the Nth call
+// of each operation, for every N a whole upload makes. The capture must end
+// with that step's message, close every socket exactly once and leave the
+// next capture to publish its image.
+TEST(CaptureFaults, EachSocketCallOfTheUploadFailingInTurn) {
+    using namespace ftptest;
+    const auto normal = [] {
+        return std::vector<Turn>{Greeting("220 Ready\r\n"), On("331 Password required\r\n"), On("230 Logged in\r\n"),
+                                 On("250 Directory changed\r\n"), On("200 Type set to I\r\n"),
+                                 On("227 Entering Passive Mode (%PASV%).\r\n"), On("150 Ok to send data\r\n"),
+                                 AfterData("226 Transfer complete\r\n")};
+    };
+    const auto useServer = [](const ScriptedServer& server) {
+        appState.settings.port = server.port();
+        CopySettingsField(appState.settings.login, "user");
+        CopySettingsField(appState.settings.password, "correct-horse");
+        ScramblePassword(appState.settings.password);
+        CopySettingsField(appState.settings.ftpDirectory, "img");
+    };
+    const auto expectPublished = [](const Outcome& out, ScriptedServer& server, const char* link) {
+        EXPECT_EQ(out.result, 0u);
+        EXPECT_EQ(out.failure, "");
+        EXPECT_FALSE(out.barVisible) << "success hides the bar";
+        EXPECT_EQ(out.clipboard, link);
+        EXPECT_EQ(server.Data(), jpegBytes);
+    };
+
+    // In calling order. Select failures have no step of their own: a failed
+    // select counts as ready, and the send or receive after it decides.
+    struct Operation {
+        const char* name;
+        plat::DWORD error;
+        std::vector<const char*> messages;  // by N; empty: any outcome
+    };
+    const Operation operations[] = {
+        {"socket", connectionReset, {"Failed to create socket", "Failed to create socket for passive connection"}},
+        {"gethostbyname", 11001, {"Failed to resolve server address"}},
+        {"connect", connectionReset, {"Failed to connect to server", "Failed to connect socket for passive connection"}},
+        {"send", connectionReset,
+         {"Failed to send user information", "Failed to send password", "Failed to send CWD", "Failed to send TYPE I",
+          "Failed to send PASV", "Failed to send STOR", "Failed to get result",
+          ""}},  // QUIT: the image is up, the bar gone; only the log tells
+        {"recv", connectionReset,
+         {"Negative response from server", "Login incorrect", "Password is incorrect", "Failed to change directory",
+          "Failed to change mode to I", "Failed to enter passive mode", "Data connection wasn't accepted",
+          "Failed to get result"}},
+        {"select", connectionReset, {}},
+    };
+
+    std::map<std::string, int> calls;
+    {
+        SCOPED_TRACE("without a fault");
+        FaultDesk desk;
+        ScriptedServer server(normal());
+        useServer(server);
+        Outcome out = desk.Capture(firstTime);
+        expectPublished(out, server, "http://L/shot_2024_03_07_09_05_01.jpg");
+        for (const Operation& op : operations) calls[op.name] = sim::CallCount(op.name);
+    }
+
+    for (const Operation& op : operations) {
+        if (!op.messages.empty()) {
+            ASSERT_EQ(calls[op.name], static_cast<int>(op.messages.size())) << op.name << " calls of one upload";
+        }
+        for (int nth = 1; nth <= calls[op.name]; ++nth) {
+            SCOPED_TRACE(testing::Message() << op.name << " call " << nth);
+            FaultDesk desk;
+            {
+                ScriptedServer server(normal());
+                useServer(server);
+                sim::FailCall(op.name, nth, op.error);
+                Outcome out = desk.Capture(firstTime);
+                EXPECT_EQ(out.clipboard, "http://L/shot_2024_03_07_09_05_01.jpg") << "the link comes before the upload";
+                if (!op.messages.empty()) {
+                    const std::string message = op.messages[static_cast<std::size_t>(nth - 1)];
+                    EXPECT_EQ(out.failure, message);
+                    EXPECT_EQ(out.result, 1u);
+                    EXPECT_EQ(out.barVisible, !message.empty()) << "a failure stays on the bar";
+                    if (message.empty()) {
+                        EXPECT_NE(out.log.find("Select or Receive failed (QUIT)\r\n"), std::string::npos);
+                    }
+                } else if (!out.failure.empty()) {
+                    EXPECT_EQ(out.result, 1u);
+                    EXPECT_TRUE(out.barVisible);
+                }
+                for (const sim::SocketRecord& s : sim::Sockets())
+                    EXPECT_EQ(s.closes, 1) << "socket " << s.socket << " closed exactly once";
+            }
+            {
+                SCOPED_TRACE("the capture after the fault");
+                ScriptedServer server(normal());
+                useServer(server);
+                const std::size_t before = sim::Sockets().size();
+                Outcome next = desk.Capture(nextTime);
+                expectPublished(next, server, "http://L/shot_2024_03_07_09_06_02.jpg");
+                const auto sockets = sim::Sockets();
+                EXPECT_EQ(sockets.size(), before + 2) << "a control and a data connection";
+                for (const sim::SocketRecord& s : sockets) EXPECT_EQ(s.closes, 1);
+            }
+        }
     }
 }
 
