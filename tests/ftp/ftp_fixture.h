@@ -49,7 +49,8 @@ inline ChosenImage MakeImage(int size) {
     image.data.resize(static_cast<std::size_t>(size));
     // A pattern that shows any byte lost, repeated or moved.
     for (int i = 0; i < size; ++i)
-        image.data[static_cast<std::size_t>(i)] = static_cast<unsigned char>((i * 131 + i / 251) & 0xFF);
+        image.data[static_cast<std::size_t>(i)] =
+            static_cast<unsigned char>((static_cast<unsigned>(i) * 131u + static_cast<unsigned>(i) / 251u) & 0xFFu);
     image.size = size;
     image.extension = "png";
     return image;
