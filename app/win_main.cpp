@@ -71,7 +71,10 @@ bool MainLoopPass() {
         DispatchMessageA(&message);
     }
     UpdateWindow(appState.overlayWindow);
-    Sleep(25);
+    // The pause answers what the worker sends meanwhile (each stage's move
+    // and repaint of the bar) instead of leaving it waiting for the next
+    // pass; the flags are still looked at only once the queue is empty.
+    WaitAnsweringSentMessages(25);
     if (appState.flags.exitPressed) return false;
     if (appState.flags.okPressed) ApplySettingsWindow();
     if (appState.flags.cancelPressed) RevertSettingsWindow();

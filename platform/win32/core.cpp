@@ -168,7 +168,9 @@ void WaitAnsweringSentMessages(DWORD milliseconds) {
     for (;;) {
         DWORD elapsed = ::GetTickCount() - start;
         if (elapsed >= milliseconds) return;
-        DWORD woke = ::MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds - elapsed, QS_SENDMESSAGE, 0);
+        // MWMO_INPUTAVAILABLE: a message sent before this wait began wakes it too.
+        DWORD woke = ::MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds - elapsed, QS_SENDMESSAGE,
+                                                   MWMO_INPUTAVAILABLE);
         if (woke == WAIT_OBJECT_0) {
             // A PeekMessage limited to sent messages handles them and takes
             // nothing from the posted queue.
