@@ -10,7 +10,8 @@ void ReportStage(const char* text, std::optional<double> fraction = std::nullopt
 
 // The bar's width for a fraction of the screen width, truncated toward zero.
 // The tenths are passed as single-precision values (0.1f ...) widened to
-// double, which is what makes 0.3 of 1366 come out as 409.
+// double: each lies a hair above its decimal, so k tenths of any screen
+// width come out as width x k / 10 rounded down (136, 273, 409 of 1366).
 int BarWidth(double fraction, int screenWidth);
 
 // The stage-report operation handed to the encoding step.

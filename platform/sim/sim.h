@@ -141,6 +141,9 @@ void HoldMessageBoxes(bool held);
 std::string ClipboardText();
 bool ClipboardHasText();
 
+// The notification area: whether the icon is shown, the record of the last
+// successful add, and how many adds and deletes were asked for (refused ones
+// included: an add while refused or already shown, a delete of no icon).
 struct TrayRecord {
     bool shown = false;
     plat::NOTIFYICONDATAA data{};

@@ -2,6 +2,8 @@
 // calls of user32.
 #include "platform/win32/win32.h"
 
+#include <vector>
+
 using namespace plat::win;
 
 namespace plat {
@@ -9,23 +11,35 @@ namespace plat {
 // ===========================================================================
 // Painting
 // ===========================================================================
+namespace {
+// EndPaint needs the system's whole record back (its reserved fields
+// included), so each paint's record is kept here until then. Painting runs
+// on the window's own thread, so one small list per thread is enough.
+struct OpenPaint {
+    ::HWND window;
+    ::PAINTSTRUCT record;
+};
+thread_local std::vector<OpenPaint> openPaints;
+}  // namespace
+
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     ::PAINTSTRUCT system{};
     ::HDC dc = ::BeginPaint(W(window), &system);
-    // EndPaint needs the whole system record back; it is kept beside ours.
-    static_assert(sizeof(PAINTSTRUCT) <= sizeof(::PAINTSTRUCT));
     paint->hdc = P(dc);
     paint->fErase = system.fErase;
     paint->rcPaint = {system.rcPaint.left, system.rcPaint.top, system.rcPaint.right, system.rcPaint.bottom};
+    if (dc) openPaints.push_back({W(window), system});
     return P(dc);
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
-    ::PAINTSTRUCT system{};
-    system.hdc = D(paint->hdc);
-    system.fErase = paint->fErase;
-    system.rcPaint = {paint->rcPaint.left, paint->rcPaint.top, paint->rcPaint.right, paint->rcPaint.bottom};
-    return ::EndPaint(W(window), &system);
+    for (auto it = openPaints.begin(); it != openPaints.end(); ++it) {
+        if (it->window != W(window) || it->record.hdc != D(paint->hdc)) continue;
+        ::PAINTSTRUCT system = it->record;
+        openPaints.erase(it);
+        return ::EndPaint(W(window), &system);
+    }
+    return 0;
 }
 
 int GetDeviceCaps(HDC dc, int index) { return ::GetDeviceCaps(D(dc), index); }

@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include <cstddef>
 #include <cstring>
 
 using namespace plat::win;
@@ -18,11 +19,22 @@ void* GlobalLock(HGLOBAL memory) { return ::GlobalLock(As<::HGLOBAL>(memory)); }
 BOOL GlobalUnlock(HGLOBAL memory) { return ::GlobalUnlock(As<::HGLOBAL>(memory)); }
 HGLOBAL GlobalFree(HGLOBAL memory) { return As<HGLOBAL>(::GlobalFree(As<::HGLOBAL>(memory))); }
 
+namespace {
+// The system's size of the form with balloon and identifier fields: up to
+// and including guidItem (NOTIFYICONDATAA_V3_SIZE).
+constexpr std::size_t systemRecordSize = offsetof(::NOTIFYICONDATAA, guidItem) + sizeof(::GUID);
+static_assert(sizeof(void*) != 4 || systemRecordSize == 504);
+static_assert(sizeof(void*) != 8 || systemRecordSize == 520);
+}  // namespace
+
 BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
-    // Our record has the fields of the system's in the same order; the
-    // system's own size for this form is what cbSize must say on this build.
+    // Our record has the fields of the system's in the same order. cbSize
+    // names the form with balloon and identifier fields: 504 bytes in a
+    // 32-bit process, more in a 64-bit one, where the handles are wider. The
+    // system's own size of that form is what this build must pass; the whole
+    // structure may be larger still (a balloon icon handle added later).
     ::NOTIFYICONDATAA system{};
-    system.cbSize = sizeof system;
+    system.cbSize = static_cast<DWORD>(systemRecordSize);
     system.hWnd = W(data->hWnd);
     system.uID = data->uID;
     system.uFlags = data->uFlags;
