@@ -53,13 +53,8 @@ class Servers:
         return self
 
     def __exit__(self, *exc):
-        for p in self.processes:
-            p.terminate()
-        for p in self.processes:
-            try:
-                p.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                p.kill()
+        for process in self.processes:
+            harness.stop(process)
         return False
 
 

@@ -21,6 +21,18 @@ class Failure(Exception):
     pass
 
 
+def stop(process):
+    """Ends a process this module started, by its PID, and reaps it."""
+    if process is None or process.poll() is not None:
+        return
+    process.terminate()
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait(timeout=10)
+
+
 def log(message):
     print(f"[e2e] {message}", flush=True)
 
@@ -123,13 +135,7 @@ class Session:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=30,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if self.xvfb:
-            self.xvfb.terminate()
-            try:
-                self.xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-                self.xvfb.wait(timeout=10)
+        stop(self.xvfb)
         if self.run_dir:
             if self.keep_dir:
                 self.keep_dir.mkdir(parents=True, exist_ok=True)
@@ -289,13 +295,7 @@ class FtpServer:
         return self
 
     def __exit__(self, *exc):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait(timeout=10)
+        stop(self.process)
         return False
 
 
@@ -315,13 +315,7 @@ class HttpServer:
         return self
 
     def __exit__(self, *exc):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait(timeout=10)
+        stop(self.process)
         return False
 
 
