@@ -180,11 +180,15 @@ class Session:
     def drag(self, x1, y1, x2, y2, steps=4):
         self.xdotool("mousemove", "--sync", str(x1), str(y1))
         self.xdotool("mousedown", "1")
+        # The program reads the cursor when it handles the press, a main-loop
+        # pass later; a hand moves no faster than that, and neither may we.
+        time.sleep(0.3)
         for i in range(1, steps + 1):
             x = x1 + (x2 - x1) * i // steps
             y = y1 + (y2 - y1) * i // steps
             self.xdotool("mousemove", "--sync", str(x), str(y))
             time.sleep(0.05)
+        time.sleep(0.3)
         self.xdotool("mouseup", "1")
 
     def click(self, x, y):
