@@ -8,6 +8,7 @@ Each case prints what it checks and ends with PASS, or raises with the reason.
 
 import argparse
 import shutil
+import subprocess
 import sys
 import time
 from pathlib import Path
@@ -298,6 +299,95 @@ def the_hotkey_during_a_capture_does_nothing(session, artefacts):
             raise Failure("a hotkey pressed during the capture was acted on")
         if len(list((ftp.root / "images").iterdir())) != 1:
             raise Failure("expected exactly one upload")
+
+
+
+GREEN, RED = (0, 128, 0), (255, 0, 0)
+
+
+@case
+def the_veil_shows_the_selection(session, artefacts):
+    with harness.FtpServer(session.run_dir / "ftp-root") as ftp, \
+            harness.HttpServer(ftp.root) as http:
+        capture_setup(session, ftp, http)
+        session.press("alt+grave")
+        session.wait_for_log("Key was pressed\r\n", 20)
+        time.sleep(0.5)
+        # Caught while the button is still down, as a person sees it mid-drag.
+        session.xdotool("mousemove", "--sync", "300", "200")
+        session.xdotool("mousedown", "1")
+        time.sleep(0.3)
+        for x, y in ((400, 260), (550, 350), (700, 450)):
+            session.xdotool("mousemove", "--sync", str(x), str(y))
+            time.sleep(0.1)
+        time.sleep(0.5)
+        shot = session.screenshot(artefacts / "veil-selection.png" if artefacts else session.run_dir / "veil.png")
+        session.xdotool("mouseup", "1")
+        # Green all round the selection, which ends just before the cursor.
+        for point, colour in (((100, 100), GREEN), ((299, 300), GREEN), ((300, 200), RED), ((500, 300), RED),
+                              ((699, 449), RED), ((700, 450), GREEN), ((1000, 600), GREEN)):
+            if shot.pixel(*point) != colour:
+                raise Failure(f"the veil at {point} is {shot.pixel(*point)}, not {colour}")
+        tail = wait_for_end(session)
+        if "Failed" in tail:
+            raise Failure(f"the capture after the drag failed: {tail!r}")
+
+
+class SlowFtpServer(harness.FtpServer):
+    """pyftpdlib taking uploads at some tens of bytes a second, so that the
+    bar can be seen while the image is on its way."""
+
+    SCRIPT = """
+import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+root, port, passive, login, password = sys.argv[1:]
+authorizer = DummyAuthorizer()
+authorizer.add_user(login, password, root, perm="elradfmw")
+ThrottledDTPHandler.read_limit = 32
+FTPHandler.authorizer = authorizer
+FTPHandler.dtp_handler = ThrottledDTPHandler
+FTPHandler.passive_ports = range(int(passive), int(passive) + 20)
+FTPServer(("127.0.0.1", int(port)), FTPHandler).serve_forever()
+"""
+
+    def __enter__(self):
+        self.root.mkdir(parents=True, exist_ok=True)
+        self.port = harness.free_port()
+        self.process = subprocess.Popen(
+            ["/usr/bin/python3", "-c", self.SCRIPT, str(self.root), str(self.port), str(harness.free_port()),
+             self.login, self.password], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        harness.wait_port(self.port)
+        return self
+
+
+@case
+def the_bar_shows_the_upload(session, artefacts):
+    with SlowFtpServer(session.run_dir / "ftp-root") as ftp, harness.HttpServer(ftp.root) as http:
+        capture_setup(session, ftp, http)
+        capture(session)
+        session.wait_for_log("Sending packet, pending: ", 60)
+        time.sleep(0.3)
+        shot = session.screenshot(artefacts / "bar-upload.png" if artefacts else session.run_dir / "bar.png")
+        if "\r\n226" in capture_tail(session):
+            raise Failure("the upload ended before the bar could be seen")
+        # The whole image is in the socket by now, so the bar is full width,
+        # green, 24 pixels high, with the progress text in white.
+        width, _ = harness.DESKTOP_SIZE
+        for point in ((1, 1), (width // 2, 22), (width - 2, 12)):
+            if shot.pixel(*point) != GREEN:
+                raise Failure(f"the bar at {point} is {shot.pixel(*point)}, not green")
+        if shot.pixel(width // 2, 24) == GREEN:
+            raise Failure("the bar is more than 24 pixels high")
+        if not any(shot.pixel(x, y) == (255, 255, 255) for x in range(2, 300) for y in range(2, 22)):
+            raise Failure("no text in the bar")
+        tail = wait_for_end(session, 120)
+        if "Failed" in tail:
+            raise Failure(f"the slow upload failed: {tail!r}")
+        time.sleep(0.5)
+        if session.screenshot_pixels().pixel(width // 2, 12) == GREEN:
+            raise Failure("the bar is still shown after the upload")
 
 
 def main():
