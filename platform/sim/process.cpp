@@ -113,6 +113,14 @@ ProcessRecord* FindProcess(Desktop& d, plat::HANDLE handle) {
     return it == d.processes.end() || !it->second.processHandleOpen ? nullptr : &it->second;
 }
 
+// For the calls that fail on a handle that names no open process, as
+// Windows fails them.
+ProcessRecord* ProcessOrBadHandle(Desktop& d, plat::HANDLE handle) {
+    auto* p = FindProcess(d, handle);
+    if (!p) plat::SetLastError(0x20000000u | EBADF);
+    return p;
+}
+
 // The descriptor is closed only with the record, never while a wait on
 // another thread may still be polling it.
 void Drop(ProcessRecord& p) {
@@ -215,11 +223,8 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         int fd = -1;
         {
             std::lock_guard lock(d.mutex);
-            auto* p = FindProcess(d, handle);
-            if (!p) {
-                SetLastError(0x20000000u | EBADF);
-                return WAIT_FAILED;
-            }
+            auto* p = ProcessOrBadHandle(d, handle);
+            if (!p) return WAIT_FAILED;
             if (Reap(*p, false)) return WAIT_OBJECT_0;
             fd = p->pidFd;
         }
@@ -243,11 +248,8 @@ BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode) {
     if (Injected("GetExitCodeProcess")) return 0;
     auto& d = TheDesktop();
     std::lock_guard lock(d.mutex);
-    auto* p = FindProcess(d, process);
-    if (!p) {
-        SetLastError(0x20000000u | EBADF);
-        return 0;
-    }
+    auto* p = ProcessOrBadHandle(d, process);
+    if (!p) return 0;
     *exitCode = Reap(*p, false) ? p->exitCode : STILL_ACTIVE;
     return 1;
 }
@@ -256,11 +258,8 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode) {
     if (Injected("TerminateProcess")) return 0;
     auto& d = TheDesktop();
     std::lock_guard lock(d.mutex);
-    auto* p = FindProcess(d, process);
-    if (!p) {
-        SetLastError(0x20000000u | EBADF);
-        return 0;
-    }
+    auto* p = ProcessOrBadHandle(d, process);
+    if (!p) return 0;
     if (p->reaped) {
         SetLastError(ERROR_ACCESS_DENIED);
         return 0;
