@@ -3,7 +3,7 @@
 // failures that close, and commands sent whole.
 #include "ftp/control_io.h"
 #include "tests/ftp/ftp_fixture.h"
-#include "tests/ftp/scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 #include <cstring>
 #include <filesystem>

@@ -4,7 +4,7 @@
 #include "ftp/control_io.h"
 #include "ftp/ftp_session.h"
 #include "tests/ftp/ftp_fixture.h"
-#include "tests/ftp/scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 #include <cstring>
 #include <functional>

@@ -6,9 +6,7 @@
 // fault, ends as a capture that never met one.
 #include "capture/capture_worker.h"
 #include "tests/scenario/capture_fixture.h"
-// The scripted FTP server is built into the FTP tests' program only; the
-// upload cases here take the same source rather than a second server.
-#include "tests/ftp/scripted_server.cpp"
+#include "tests/support/scripted_server.h"
 
 #include <gtest/gtest.h>
 

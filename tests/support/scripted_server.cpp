@@ -1,4 +1,4 @@
-#include "tests/ftp/scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
