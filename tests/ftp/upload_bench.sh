@@ -26,21 +26,14 @@ else
 fi
 
 work=$(mktemp -d /tmp/vorlune-upload-bench.XXXXXX)
-server_pid=
+. "$here/server_start.sh"
 cleanup() {
-  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  stop_ftp_server
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-"$here/ftp_server.sh" "$kind" "$work/server" "$port" 30400 30499 >"$work/server.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 200); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  sleep 0.05
-done
-case $kind in vsftpd) login=anonymous pass= ;; *) login=vorlune pass=secret ;; esac
+start_ftp_server "$kind" "$work/server" 30400 30499 "$work/server.log" || { echo "$kind: cannot be started" >&2; exit 1; }
 
 head -c $((4 * 1024 * 1024)) /dev/urandom >"$work/image.png"
 

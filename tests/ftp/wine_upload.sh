@@ -21,9 +21,9 @@ servers=("$@")
 [ ${#servers[@]} -gt 0 ] || servers=(vsftpd pure-ftpd pyftpdlib)
 
 work=$(mktemp -d /tmp/vorlune-wine-upload.XXXXXX)
-server_pid=
+. "$here/server_start.sh"
 cleanup() {
-  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  stop_ftp_server
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,22 +31,10 @@ head -c $((5 * 1024 * 1024)) /dev/urandom >"$work/image.png"
 
 failed=0 ran=0
 for kind in "${servers[@]}"; do
-  port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  "$here/ftp_server.sh" "$kind" "$work/$kind" "$port" 30500 30599 >"$work/$kind.log" 2>&1 &
-  server_pid=$!
-  up=0
-  for _ in $(seq 200); do
-    if ! kill -0 "$server_pid" 2>/dev/null; then break; fi
-    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then up=1; break; fi
-    sleep 0.05
-  done
-  if [ $up = 0 ]; then
-    code=0; wait "$server_pid" || code=$?
-    server_pid=
-    if [ $code = 77 ]; then echo "$kind: not installed, skipped"; continue; fi
-    echo "$kind: did not start"; cat "$work/$kind.log"; failed=1; continue
-  fi
-  case $kind in vsftpd) login=anonymous pass= ;; *) login=vorlune pass=secret ;; esac
+  code=0
+  start_ftp_server "$kind" "$work/$kind" 30500 30599 "$work/$kind.log" || code=$?
+  if [ $code = 77 ]; then echo "$kind: not installed, skipped"; continue; fi
+  if [ $code != 0 ]; then failed=1; continue; fi
   mkdir -p "$work/run-$kind"
   if (cd "$work/run-$kind" && timeout 120 wine "$exe" 127.0.0.1 "$port" "$login" "$pass" upload "$work/image.png" \
         --runs 1 >"$work/run-$kind/out.txt" 2>&1) &&
@@ -57,8 +45,7 @@ for kind in "${servers[@]}"; do
     echo "$kind: FAILED"; cat "$work/run-$kind/out.txt" || true; tail -5 "$work/run-$kind/log.txt" 2>/dev/null || true
     failed=1
   fi
-  kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true
-  server_pid=
+  stop_ftp_server
 done
 [ $failed = 0 ] || exit 1
 [ $ran = 1 ] || exit 77
