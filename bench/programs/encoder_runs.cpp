@@ -1,0 +1,73 @@
+// The release-to-link benchmark's baseline: the two encoders alone on the
+// temp.bmp in the working directory, with nothing else around them.
+//
+// encoder_runs.exe [RUNS [best|fast [vorlune|detached]]]
+// vorlune (the default) starts them by Vorlune's own RunEncoder from a GUI
+// program, as Vorlune is one: each console encoder then gets a console of its
+// own made for it (under Wine a conhost.exe process per encoder). detached
+// starts them the same way but without a console (DETACHED_PROCESS), which
+// is what the encoders' work costs without that.
+// Prints one line per run:
+//   encoders <mode> <jpeg ms> <png ms> <jpeg exit> <png exit> <jpeg bytes> <png bytes>
+// A size of -1 is a missing or empty output.
+#include "capture/encoding.h"
+#include "platform/platform.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+using namespace plat;
+
+namespace {
+
+constexpr DWORD detachedProcess = 0x00000008;
+
+// RunEncoder's start and wait, with the creation flags given.
+DWORD RunDetached(const char* commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = 68;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    std::vector<char> line(commandLine, commandLine + std::strlen(commandLine) + 1);
+    if (!CreateProcessA(nullptr, line.data(), 0, detachedProcess, ".\\", &startup, &process)) return 0;
+    WaitForSingleObject(process.hProcess, encoderTimeLimit);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (exitCode == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return exitCode;
+}
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::atoi(argv[1]) : 1;
+    const bool best = argc > 2 && std::strcmp(argv[2], "best") == 0;
+    const bool detached = argc > 3 && std::strcmp(argv[3], "detached") == 0;
+    DWORD (*run)(const char*) = detached ? &RunDetached : &RunEncoder;
+    for (int i = 0; i < runs; ++i) {
+        // As before a capture: the optimiser refuses to overwrite a PNG.
+        DeleteFileA(jpegFileName);
+        DeleteFileA(pngFileName);
+        const auto jpegStart = std::chrono::steady_clock::now();
+        const DWORD jpegExit = run(JpegCommandLine(best));
+        const double jpegMs = MillisecondsSince(jpegStart);
+        const auto pngStart = std::chrono::steady_clock::now();
+        const DWORD pngExit = run(pngCommandLine);
+        const double pngMs = MillisecondsSince(pngStart);
+        std::printf("encoders %s %.1f %.1f %lu %lu %d %d\n", detached ? "detached" : "vorlune", jpegMs, pngMs,
+                    static_cast<unsigned long>(jpegExit), static_cast<unsigned long>(pngExit),
+                    static_cast<int>(MeasureOutput(jpegFileName)), static_cast<int>(MeasureOutput(pngFileName)));
+        std::fflush(stdout);
+    }
+    return 0;
+}
