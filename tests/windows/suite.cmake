@@ -30,6 +30,14 @@ if(VORLUNE_WINDOWS_BUILD_DIR)
       RESOURCE_LOCK wine TIMEOUT 300 FIXTURES_REQUIRED wineprefix LABELS wine)
   endif()
 
+  # The Windows build's FTP client (Winsock) against the real servers, in
+  # this run's prefix rather than skipped for want of one.
+  if(TEST ftp_wine_upload)
+    set_tests_properties(ftp_wine_upload PROPERTIES
+      ENVIRONMENT "WINEPREFIX=${VORLUNE_WINEPREFIX};VORLUNE_WINDOWS_BUILD=${VORLUNE_WINDOWS_BUILD_DIR}"
+      RESOURCE_LOCK wine FIXTURES_REQUIRED wineprefix)
+  endif()
+
   execute_process(COMMAND ${VORLUNE_PYTHON3} ${e2e} list OUTPUT_VARIABLE cases OUTPUT_STRIP_TRAILING_WHITESPACE)
   set(encoders "")
   if(VORLUNE_WINDOWS_ENCODERS)
