@@ -80,13 +80,20 @@ DWORD RunCapture(Capture& capture) {
         return FailCapture(capture, failure);
     WriteBackupCopy(capture.settings.backupDirectory, capture.settings.imagePrefix, capture.captureTime,
                     capture.image);
-    PutLinkOnClipboard(capture.settings.linkPrefix, capture.settings.imagePrefix, capture.captureTime,
-                       capture.image);
+    const bool linkPlaced = PutLinkOnClipboard(capture.settings.linkPrefix, capture.settings.imagePrefix,
+                                               capture.captureTime, capture.image);
 
     FtpSession session;
     session.textBuffer = capture.textBuffer;
     if (const char* failure = UploadImage(session, capture.settings, capture.image, capture.captureTime))
         return FailCapture(capture, failure);
+
+    if (!linkPlaced) {
+        // Published, but a paste now would give whatever the clipboard held
+        // before: that must not pass for success.
+        SendQuit(session);
+        return FailCapture(capture, "Image uploaded, but the link is not in the clipboard");
+    }
 
     // "Done" is painted and hidden at once: what the user sees of success is
     // the bar vanishing with the link waiting in the clipboard.

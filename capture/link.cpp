@@ -20,9 +20,29 @@ std::string FormatLink(const char* linkPrefix, const char* imagePrefix, const SY
                       kilobytes ? image.size / 1024 : image.size, kilobytes ? "kb" : "b");
 }
 
-void PutLinkOnClipboard(const char* linkPrefix, const char* imagePrefix, const SYSTEMTIME& time,
+namespace {
+
+// Another program (a clipboard viewer, a paste in progress) holds the
+// clipboard for moments at a time; a short wait usually outlasts it.
+constexpr int openAttempts = 10;
+constexpr DWORD openPauseMilliseconds = 20;
+
+bool OpenClipboardPatiently() {
+    for (int attempt = 1;; ++attempt) {
+        if (OpenClipboard(nullptr)) return true;
+        if (attempt == openAttempts) return false;
+        Sleep(openPauseMilliseconds);
+    }
+}
+
+}  // namespace
+
+bool PutLinkOnClipboard(const char* linkPrefix, const char* imagePrefix, const SYSTEMTIME& time,
                         const ChosenImage& image) {
-    if (!OpenClipboard(nullptr)) return;
+    if (!OpenClipboardPatiently()) {
+        LogLine("Failed to open clipboard (%s)\r\n", SystemErrorText().c_str());
+        return false;
+    }
     EmptyClipboard();
     // The box as it is now, ticked or cleared since the last Ok included:
     // the UI thread answers this from its message loop.
@@ -37,12 +57,14 @@ void PutLinkOnClipboard(const char* linkPrefix, const char* imagePrefix, const S
         if (block) GlobalFree(block);
         LogLine("Failed to allocate clipboard memory\r\n");
         CloseClipboard();
-        return;
+        return false;
     }
     std::memcpy(bytes, link.c_str(), link.size() + 1);
     GlobalUnlock(block);
-    // From here on the block belongs to the clipboard.
-    SetClipboardData(CF_TEXT, block);
+    // Taken, the block belongs to the clipboard; refused, it is still ours.
+    const bool taken = SetClipboardData(CF_TEXT, block) != nullptr;
     LogLine("SetClipboardData (%s)\r\n", SystemErrorText().c_str());
+    if (!taken) GlobalFree(block);
     CloseClipboard();
+    return taken;
 }

@@ -12,7 +12,9 @@
 std::string FormatLink(const char* linkPrefix, const char* imagePrefix, const plat::SYSTEMTIME& time,
                        const ChosenImage& image, bool withSize);
 // Forms the link, the size chosen by the settings window's "Add size to
-// link:" box as it is now, and hands it to the clipboard as CF_TEXT. Never
-// ends the capture: a clipboard held by another program skips the step.
-void PutLinkOnClipboard(const char* linkPrefix, const char* imagePrefix, const plat::SYSTEMTIME& time,
+// link:" box as it is now, and hands it to the clipboard as CF_TEXT. Returns
+// whether the clipboard took it. Never ends the capture itself: a clipboard
+// held by another program (after a short wait), or one that cannot take the
+// text, is logged and the upload still runs.
+bool PutLinkOnClipboard(const char* linkPrefix, const char* imagePrefix, const plat::SYSTEMTIME& time,
                         const ChosenImage& image);

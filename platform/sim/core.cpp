@@ -1104,6 +1104,11 @@ bool ClipboardHasText() {
     return TheDesktop().clipboardHasText;
 }
 
+int GlobalBlocksHeld() {
+    std::lock_guard lock(TheDesktop().mutex);
+    return static_cast<int>(TheDesktop().globalBlocks.size());
+}
+
 TrayRecord Tray() {
     std::lock_guard lock(TheDesktop().mutex);
     return TheDesktop().tray;

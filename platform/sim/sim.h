@@ -140,6 +140,8 @@ void HoldMessageBoxes(bool held);
 
 std::string ClipboardText();
 bool ClipboardHasText();
+// Global memory blocks allocated and neither freed nor taken by the clipboard.
+int GlobalBlocksHeld();
 
 // The notification area: whether the icon is shown, the record of the last
 // successful add, and how many adds and deletes were asked for (refused ones

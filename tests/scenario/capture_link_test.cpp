@@ -1,6 +1,8 @@
 // The link in the clipboard: the live state of the "Add size to link:" box
-// decides its form; a clipboard held elsewhere skips the step silently; a
-// block that cannot be had still lets the clipboard go.
+// decides its form; a clipboard held elsewhere is waited for a moment, then
+// given up with a log line; a block that cannot be had or is refused still
+// lets the clipboard go and is not leaked. The result tells the worker
+// whether the link is there.
 #include "capture/link.h"
 #include "tests/scenario/capture_fixture.h"
 
@@ -18,8 +20,10 @@ ChosenImage Png(std::int32_t size) {
     return image;
 }
 
-void PutFromWorker(const ChosenImage& image) {
-    ASSERT_TRUE(RunAsWorker([&] { PutLinkOnClipboard("L", "shot", march, image); }));
+bool PutFromWorker(const ChosenImage& image) {
+    bool placed = false;
+    EXPECT_TRUE(RunAsWorker([&] { placed = PutLinkOnClipboard("L", "shot", march, image); }));
+    return placed;
 }
 
 TEST(LinkOnClipboard, TheBoxAsItIsNowDecidesTheForm) {
@@ -34,7 +38,7 @@ TEST(LinkOnClipboard, TheBoxAsItIsNowDecidesTheForm) {
         // The stored switch says the opposite: only the box counts.
         appState.settings.addSizeToLink = !c.ticked;
         desk.TickAddSizeBox(c.ticked);
-        PutFromWorker(Png(12800));
+        EXPECT_TRUE(PutFromWorker(Png(12800)));
         EXPECT_TRUE(sim::ClipboardHasText());
         EXPECT_EQ(sim::ClipboardText(), c.link);
         EXPECT_EQ(LogText(), "Putting " + c.link + " in clipboard\r\nSetClipboardData (Success)\r\n");
@@ -50,12 +54,33 @@ TEST(LinkOnClipboard, WithoutASettingsWindowTheLinkHasNoSize) {
     EXPECT_EQ(sim::ClipboardText(), "http://L/shot_2024_03_07_09_05_01.png");
 }
 
-TEST(LinkOnClipboard, AClipboardHeldElsewhereIsSkippedSilently) {
-    CaptureDesk desk;
-    sim::HoldClipboardElsewhere(true);
-    PutFromWorker(Png(10));
-    EXPECT_FALSE(sim::ClipboardHasText());
-    EXPECT_EQ(LogText(), "");
+TEST(LinkOnClipboard, AClipboardHeldElsewhereIsWaitedForAMomentThenGivenUp) {
+    struct Case {
+        const char* name;
+        int busyAttempts;  // -1: held throughout
+        bool placed;
+        int attempts;
+    };
+    const Case cases[] = {{"let go after two tries", 2, true, 3},
+                          {"let go at the last try", 9, true, 10},
+                          {"held throughout", -1, false, 10}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureDesk desk;
+        if (c.busyAttempts < 0)
+            sim::HoldClipboardElsewhere(true);
+        else
+            sim::FailCall("OpenClipboard", 1, plat::ERROR_ACCESS_DENIED, c.busyAttempts);
+        EXPECT_EQ(PutFromWorker(Png(10)), c.placed);
+        EXPECT_EQ(sim::CallCount("OpenClipboard"), c.attempts) << "a bounded wait";
+        if (c.placed) {
+            EXPECT_EQ(sim::ClipboardText(), "http://L/shot_2024_03_07_09_05_01.png");
+        } else {
+            EXPECT_FALSE(sim::ClipboardHasText());
+            EXPECT_EQ(LogText(), "Failed to open clipboard (Permission denied)\r\n");
+        }
+        sim::HoldClipboardElsewhere(false);
+    }
 }
 
 TEST(LinkOnClipboard, NoBlockForTheTextStillClosesTheClipboard) {
@@ -63,8 +88,9 @@ TEST(LinkOnClipboard, NoBlockForTheTextStillClosesTheClipboard) {
         SCOPED_TRACE(failing);
         CaptureDesk desk;
         sim::FailCall(failing, 1, plat::ERROR_NOT_ENOUGH_MEMORY);
-        PutFromWorker(Png(10));
+        EXPECT_FALSE(PutFromWorker(Png(10)));
         EXPECT_FALSE(sim::ClipboardHasText());
+        EXPECT_EQ(sim::GlobalBlocksHeld(), 0);
         EXPECT_EQ(LogText(),
                   "Putting http://L/shot_2024_03_07_09_05_01.png in clipboard\r\n"
                   "Failed to allocate clipboard memory\r\n");
@@ -76,10 +102,13 @@ TEST(LinkOnClipboard, NoBlockForTheTextStillClosesTheClipboard) {
 TEST(LinkOnClipboard, AFailedHandOverIsLoggedWithTheSystemsReason) {
     CaptureDesk desk;
     sim::FailCall("SetClipboardData", 1, plat::ERROR_ACCESS_DENIED);
-    PutFromWorker(Png(10));
+    EXPECT_FALSE(PutFromWorker(Png(10)));
     EXPECT_EQ(LogText(),
               "Putting http://L/shot_2024_03_07_09_05_01.png in clipboard\r\n"
               "SetClipboardData (Permission denied)\r\n");
+    EXPECT_EQ(sim::GlobalBlocksHeld(), 0) << "a refused block is still the program's to free";
+    EXPECT_TRUE(plat::OpenClipboard(nullptr)) << "the clipboard was let go";
+    plat::CloseClipboard();
 }
 
 }  // namespace
