@@ -21,6 +21,9 @@ using Clock = std::chrono::steady_clock;
 // test instead of hanging it.
 constexpr auto acceptLimit = std::chrono::seconds(20);
 constexpr auto drainLimit = std::chrono::seconds(30);
+// A server of several sessions waits this long for each one after the first:
+// the client may be busy with other work in between.
+constexpr auto nextSessionLimit = std::chrono::seconds(120);
 
 int Listen(const std::string& host, int* port) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -55,8 +58,8 @@ bool WaitReadable(int fd, Clock::time_point deadline, const bool& stop, std::mut
     }
 }
 
-int Accept(int listener, const bool& stop, std::mutex& mutex) {
-    if (!WaitReadable(listener, Clock::now() + acceptLimit, stop, mutex)) return -1;
+int Accept(int listener, Clock::duration limit, const bool& stop, std::mutex& mutex) {
+    if (!WaitReadable(listener, Clock::now() + limit, stop, mutex)) return -1;
     int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd >= 0) {
         int on = 1;
@@ -82,7 +85,8 @@ Turn On(std::string text) { return Turn{Turn::command, {{0, std::move(text)}}, T
 Turn AfterData(std::string text) { return Turn{Turn::dataEnd, {{0, std::move(text)}}, Turn::keep}; }
 Turn Silent() { return Turn{Turn::command, {}, Turn::keep}; }
 
-ScriptedServer::ScriptedServer(std::vector<Turn> script, DataPlan data) : script_(std::move(script)), plan_(data) {
+ScriptedServer::ScriptedServer(std::vector<Turn> script, DataPlan data, int sessions)
+    : script_(std::move(script)), plan_(data), sessionCount_(sessions) {
     controlListener_ = Listen("127.0.0.1", &controlPort_);
     dataListener_ = Listen(plan_.host, &dataPort_);
     control_ = std::thread([this] { RunControl(); });
@@ -116,19 +120,28 @@ bool ScriptedServer::ReadCommand(int fd, std::string& pending) {
         pending.append(buffer, static_cast<std::size_t>(n));
         std::lock_guard lock(mutex_);
         commands_.append(buffer, static_cast<std::size_t>(n));
+        sessions_.back().commands.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
 void ScriptedServer::RunControl() {
-    int fd = Accept(controlListener_, stop_, mutex_);
-    if (fd >= 0) {
+    char address[32];
+    std::snprintf(address, sizeof address, "%s,%d,%d", plan_.host.c_str(), dataPort_ / 256, dataPort_ % 256);
+    std::string pasv = address;
+    for (auto& c : pasv)
+        if (c == '.') c = ',';
+
+    for (int session = 0; session < sessionCount_; ++session) {
+        int fd = Accept(controlListener_, session == 0 ? acceptLimit : nextSessionLimit, stop_, mutex_);
+        if (fd < 0) break;
+        int dataEndsBefore = 0;
+        {
+            std::lock_guard lock(mutex_);
+            sessions_.emplace_back();
+            dataEndsBefore = dataEnds_;
+        }
         std::string pending;
         bool open = true;
-        char address[32];
-        std::snprintf(address, sizeof address, "%s,%d,%d", plan_.host.c_str(), dataPort_ / 256, dataPort_ % 256);
-        std::string pasv = address;
-        for (auto& c : pasv)
-            if (c == '.') c = ',';
         for (const Turn& turn : script_) {
             if (turn.before == Turn::command && !ReadCommand(fd, pending)) {
                 open = false;
@@ -136,7 +149,8 @@ void ScriptedServer::RunControl() {
             }
             if (turn.before == Turn::dataEnd) {
                 std::unique_lock lock(mutex_);
-                changed_.wait_for(lock, acceptLimit, [this] { return dataDone_ || stop_; });
+                changed_.wait_for(lock, acceptLimit,
+                                  [&] { return dataEnds_ > dataEndsBefore || dataFinished_ || stop_; });
             }
             for (const Piece& piece : turn.reply) {
                 if (piece.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(piece.delayMs));
@@ -160,9 +174,13 @@ void ScriptedServer::RunControl() {
                 if (n <= 0) break;
                 std::lock_guard lock(mutex_);
                 commands_.append(buffer, static_cast<std::size_t>(n));
+                sessions_.back().commands.append(buffer, static_cast<std::size_t>(n));
             }
         }
         ::close(fd);
+        std::lock_guard lock(mutex_);
+        ++sessionsEnded_;
+        changed_.notify_all();
     }
     std::lock_guard lock(mutex_);
     controlDone_ = true;
@@ -170,11 +188,15 @@ void ScriptedServer::RunControl() {
 }
 
 void ScriptedServer::RunData() {
-    int fd = Accept(dataListener_, stop_, mutex_);
-    if (fd >= 0) {
+    for (int session = 0; session < sessionCount_; ++session) {
+        int fd = Accept(dataListener_, session == 0 ? acceptLimit : nextSessionLimit, stop_, mutex_);
+        if (fd < 0) break;
         {
             std::lock_guard lock(mutex_);
             dataConnected_ = true;
+            // The data connection belongs to the session open on the control
+            // connection, which the client opened first.
+            if (!sessions_.empty()) sessions_.back().dataConnected = true;
         }
         auto deadline = Clock::now() + drainLimit;
         char buffer[65536];
@@ -185,7 +207,8 @@ void ScriptedServer::RunData() {
             total += static_cast<std::size_t>(n);
             {
                 std::lock_guard lock(mutex_);
-                received_.append(buffer, static_cast<std::size_t>(n));
+                if (session == 0) received_.append(buffer, static_cast<std::size_t>(n));
+                if (!sessions_.empty()) sessions_.back().data.append(buffer, static_cast<std::size_t>(n));
             }
             if (plan_.resetAfter >= 0 && total >= static_cast<std::size_t>(plan_.resetAfter)) {
                 // A zero linger turns the close into a reset.
@@ -195,9 +218,14 @@ void ScriptedServer::RunData() {
             }
         }
         ::close(fd);
+        std::lock_guard lock(mutex_);
+        ++dataEnds_;
+        dataDone_ = true;
+        changed_.notify_all();
     }
     std::lock_guard lock(mutex_);
     dataDone_ = true;
+    dataFinished_ = true;
     changed_.notify_all();
 }
 
@@ -216,6 +244,11 @@ std::string ScriptedServer::Data() {
 bool ScriptedServer::DataConnected() {
     std::lock_guard lock(mutex_);
     return dataConnected_;
+}
+
+std::vector<SessionRecord> ScriptedServer::Sessions() {
+    std::lock_guard lock(mutex_);
+    return {sessions_.begin(), sessions_.begin() + sessionsEnded_};
 }
 
 }  // namespace ftptest

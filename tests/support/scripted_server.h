@@ -1,7 +1,8 @@
 // An FTP server driven by a script, for tests: it replies exactly as told
 // (in pieces, with pauses, closing or resetting on cue), records every byte
 // the client sends on the control connection, and takes one passive data
-// connection. Listens on the loopback only.
+// connection. Listens on the loopback only. It serves one session, or a
+// given number of them one after another, each running the whole script.
 #pragma once
 
 #include <condition_variable>
@@ -38,9 +39,17 @@ struct DataPlan {
     int resetAfter = -1;  // reset the data connection after this many bytes
 };
 
+// What one session brought: the bytes sent on its control connection and on
+// the data connection it opened, if any.
+struct SessionRecord {
+    std::string commands;
+    std::string data;
+    bool dataConnected = false;
+};
+
 class ScriptedServer {
 public:
-    explicit ScriptedServer(std::vector<Turn> script, DataPlan data = {});
+    explicit ScriptedServer(std::vector<Turn> script, DataPlan data = {}, int sessions = 1);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -53,6 +62,8 @@ public:
     // What arrived on the data connection, once it has ended.
     std::string Data();
     bool DataConnected();
+    // The sessions whose control connection has ended so far, in order.
+    std::vector<SessionRecord> Sessions();
 
 private:
     void RunControl();
@@ -61,6 +72,7 @@ private:
 
     std::vector<Turn> script_;
     DataPlan plan_;
+    int sessionCount_ = 1;
     int controlListener_ = -1;
     int dataListener_ = -1;
     int controlPort_ = 0;
@@ -71,10 +83,14 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::string commands_;
-    std::string received_;
+    std::string received_;  // the first data connection's bytes
+    std::vector<SessionRecord> sessions_;  // the last one may still be open
+    int sessionsEnded_ = 0;
+    int dataEnds_ = 0;  // data connections ended so far
     bool controlDone_ = false;
     bool dataConnected_ = false;
-    bool dataDone_ = false;
+    bool dataDone_ = false;  // the first data connection ended, or none came
+    bool dataFinished_ = false;  // the data listener takes no more
     bool stop_ = false;
 };
 
