@@ -138,9 +138,10 @@ def exit_ends_the_program(session, artefacts):
 # -- captures --------------------------------------------------------------------
 PATTERN = (200, 150, 400, 300)  # where test_pattern.exe shows its four quarters
 QUARTERS = [(255, 0, 0), (0, 0, 255), (255, 255, 0), (255, 255, 255)]
+GREEN, RED = (0, 128, 0), (255, 0, 0)  # the veil and bar, the selection and the failed bar
 
 
-def capture_setup(session, ftp, http, password=None, encoders=("cjpeg.exe", "optipng.exe")):
+def capture_setup(session, ftp, http, password=None, encoders=("cjpeg.exe", "optipng.exe"), pattern_args=()):
     for name in ("cjpeg.exe", "optipng.exe"):
         if name not in encoders:
             (session.run_dir / name).unlink(missing_ok=True)
@@ -152,7 +153,7 @@ def capture_setup(session, ftp, http, password=None, encoders=("cjpeg.exe", "opt
     (ftp.root / "images").mkdir(parents=True, exist_ok=True)
     pattern = session.build_dir / "test_pattern.exe"
     shutil.copy2(pattern, session.run_dir / "test_pattern.exe")
-    session.start("test_pattern.exe")
+    session.start("test_pattern.exe", *pattern_args)
     program = session.start()
     session.wait_for_log(REGISTERED)
     time.sleep(1.0)
@@ -262,6 +263,31 @@ def refused_login_shows_the_red_bar(session, artefacts):
 
 
 @case
+def a_held_clipboard_is_told_on_the_red_bar(session, artefacts):
+    # Another program keeps the clipboard open for the whole capture: the
+    # image is published all the same, but the bar must not vanish as after
+    # a success, since a paste would give the clipboard's old contents.
+    with harness.FtpServer(session.run_dir / "ftp-root") as ftp, \
+            harness.HttpServer(ftp.root) as http:
+        capture_setup(session, ftp, http, pattern_args=("hold-clipboard",))
+        capture(session)
+        tail = wait_for_end(session)
+        check_in_order(tail, ["Selected size: ", "Failed to open clipboard (", "226"])
+        if "Putting " in tail:
+            raise Failure("a link was formed without the clipboard")
+        uploads = list((ftp.root / "images").iterdir())
+        if len(uploads) != 1:
+            raise Failure(f"expected the image to be published, found {uploads}")
+        time.sleep(0.5)
+        shot = session.screenshot(artefacts / "red-bar-clipboard.png" if artefacts
+                                  else session.run_dir / "red.png")
+        width, _ = harness.DESKTOP_SIZE
+        for x in (2, width - 2):
+            if shot.pixel(x, 20) != RED:
+                raise Failure(f"the bar at ({x}, 20) is {shot.pixel(x, 20)}, not red across the screen")
+
+
+@case
 def a_missing_encoder_leaves_the_other(session, artefacts):
     with harness.FtpServer(session.run_dir / "ftp-root") as ftp, \
             harness.HttpServer(ftp.root) as http:
@@ -301,8 +327,6 @@ def the_hotkey_during_a_capture_does_nothing(session, artefacts):
             raise Failure("expected exactly one upload")
 
 
-
-GREEN, RED = (0, 128, 0), (255, 0, 0)
 
 
 @case

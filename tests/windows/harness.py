@@ -146,8 +146,8 @@ class Session:
         return False
 
     # -- the program ----------------------------------------------------------
-    def start(self, exe="vorlune.exe"):
-        program = subprocess.Popen(["wine", exe], cwd=self.run_dir, env=self.env,
+    def start(self, exe="vorlune.exe", *args):
+        program = subprocess.Popen(["wine", exe, *args], cwd=self.run_dir, env=self.env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.programs.append(program)
         return program

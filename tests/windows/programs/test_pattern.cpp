@@ -3,10 +3,14 @@
 // (Inside Wine's virtual desktop only Wine windows are on the captured screen.)
 //
 // test_pattern.exe [x y width height]   default 200 150 400 300
+// test_pattern.exe hold-clipboard        the pattern, and the clipboard held
+//                                        open until the program is ended, as
+//                                        a program in the middle of a paste
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 int width = 400;
@@ -37,7 +41,8 @@ LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     int x = 200, y = 150;
     char* next = commandLine;
-    if (next && *next) {
+    const bool holdClipboard = next && std::strncmp(next, "hold-clipboard", 14) == 0;
+    if (next && *next && !holdClipboard) {
         x = static_cast<int>(std::strtol(next, &next, 10));
         y = static_cast<int>(std::strtol(next, &next, 10));
         width = static_cast<int>(std::strtol(next, &next, 10));
@@ -52,6 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, "VorluneTestPattern", "Vorlune test pattern", WS_POPUP | WS_VISIBLE,
                                   x, y, width, height, nullptr, nullptr, instance, nullptr);
     UpdateWindow(window);
+    if (holdClipboard && !OpenClipboard(window)) return 1;
     MSG m;
     while (GetMessageA(&m, nullptr, 0, 0) > 0) {
         TranslateMessage(&m);
