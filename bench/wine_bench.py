@@ -19,10 +19,13 @@ Each figure comes with its baseline measured in the same run:
   sections, for reference).
 - link: the time from the mouse release that ends a whole-screen drag to the
   moment xclip reads the new link, against the two encoders run alone on that
-  capture's temp.bmp by encoder_runs.exe (Vorlune's own RunEncoder), one round
-  of each in turn so that both see the same machine load. The first round is a
-  warm-up and is left out of the medians. A timeline of each capture (temp.bmp
-  written, each encoder's output, the log lines) shows where the time goes.
+  capture's temp.bmp by encoder_runs.exe, one round of each in turn so that
+  both see the same machine load. The encoders alone run twice: by Vorlune's
+  own RunEncoder from a GUI program, as Vorlune starts them (a console is made
+  for each, under Wine a conhost.exe), and detached, without a console, which
+  is the encoders' own work. The first round is a warm-up and is left out of
+  the medians. A timeline of each capture (temp.bmp written, each encoder's
+  output, the log lines) shows where the time goes.
 
 The figures are printed, never checked: this is no test. The exit code is
 non-zero only when something could not be measured.
@@ -391,7 +394,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--build-dir", required=True, type=Path)
     parser.add_argument("--encoders", type=Path)
-    parser.add_argument("--prefix", required=True, type=Path)
+    parser.add_argument("--prefix", type=Path, help="the Wine prefix (made if missing); not needed for size")
     parser.add_argument("--idle-seconds", type=float, default=30.0)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--only", default="size,idle,link")
@@ -406,6 +409,8 @@ def main():
     for name in needed:
         if not (args.build_dir / name).exists():
             parser.error(f"{args.build_dir / name} is missing: build the windows preset")
+    if parts & {"idle", "link"} and not args.prefix:
+        parser.error("--prefix is needed for the idle and release-to-link figures")
     if "link" in parts and not args.encoders:
         parser.error("--encoders is needed for the release-to-link figures")
 
