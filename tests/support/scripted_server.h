@@ -56,8 +56,8 @@ public:
 
     int port() const { return controlPort_; }
     int dataPort() const { return dataPort_; }
-    // Waits (bounded) until the client has closed the control connection,
-    // then returns everything it sent on it.
+    // Waits (bounded) until the client has closed the control connection
+    // (the last session's, with several), then returns everything it sent.
     std::string Commands();
     // What arrived on the data connection, once it has ended.
     std::string Data();
