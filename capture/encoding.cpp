@@ -20,7 +20,7 @@ const char* JpegCommandLine(bool bestQuality) {
                        : "cjpeg -sample 2x1,1x1,1x1 -quality 70 -optimize -dct float temp.bmp temp.jpg";
 }
 
-DWORD RunEncoder(const char* commandLine) {
+DWORD RunEncoder(const char* commandLine, DWORD creationFlags) {
     STARTUPINFOA startup{};
     startup.cb = 68;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -31,7 +31,7 @@ DWORD RunEncoder(const char* commandLine) {
     // Not examined: a program that did not start leaves null handles, the
     // calls below fail on them, and its output file, deleted beforehand,
     // stays missing.
-    CreateProcessA(nullptr, line.data(), 0, 0, ".\\", &startup, &process);
+    CreateProcessA(nullptr, line.data(), 0, creationFlags, ".\\", &startup, &process);
     WaitForSingleObject(process.hProcess, encoderTimeLimit);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);

@@ -21,8 +21,9 @@ const char* JpegCommandLine(bool bestQuality);
 // Runs a command line hidden in the working directory and waits for it at
 // most encoderTimeLimit; one still running then is terminated. Returns its
 // exit code: STILL_ACTIVE for a terminated one, 0 when none could be had
-// (a program that could not be started, for one).
-plat::DWORD RunEncoder(const char* commandLine);
+// (a program that could not be started, for one). The program is started
+// with creation flags 0; a benchmark passes others to compare.
+plat::DWORD RunEncoder(const char* commandLine, plat::DWORD creationFlags = 0);
 
 // The byte count of an encoder's output; -1 when it is missing, unreadable
 // or empty (an empty file is no image).

@@ -25,24 +25,6 @@ namespace {
 
 constexpr DWORD detachedProcess = 0x00000008;
 
-// RunEncoder's start and wait, with the creation flags given.
-DWORD RunDetached(const char* commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = 68;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process{};
-    std::vector<char> line(commandLine, commandLine + std::strlen(commandLine) + 1);
-    if (!CreateProcessA(nullptr, line.data(), 0, detachedProcess, ".\\", &startup, &process)) return 0;
-    WaitForSingleObject(process.hProcess, encoderTimeLimit);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    if (exitCode == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return exitCode;
-}
-
 double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
@@ -53,7 +35,9 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 1;
     const bool best = argc > 2 && std::strcmp(argv[2], "best") == 0;
     const bool detached = argc > 3 && std::strcmp(argv[3], "detached") == 0;
-    DWORD (*run)(const char*) = detached ? &RunDetached : &RunEncoder;
+    // Without a console of their own, which a GUI program's children get otherwise.
+    const DWORD flags = detached ? detachedProcess : 0;
+    const auto run = [flags](const char* commandLine) { return RunEncoder(commandLine, flags); };
     for (int i = 0; i < runs; ++i) {
         // As before a capture: the optimiser refuses to overwrite a PNG.
         DeleteFileA(jpegFileName);
