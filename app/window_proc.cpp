@@ -144,14 +144,18 @@ std::string FailureText() {
     return appState.failureText;
 }
 
+// Every call ends here, also while a worker is reading the selection it was
+// started with. The drag points cannot move then (all input that moves them
+// waits for busy to clear), so the selection is only written when it
+// differs: rewriting it with the same values would still race the worker.
 void NormaliseSelection() {
-    auto& s = appState.selection;
     const POINT a = appState.dragStart;
     const POINT b = appState.dragCurrent;
-    s.left = a.x < b.x ? a.x : b.x;
-    s.top = a.y < b.y ? a.y : b.y;
-    s.right = a.x > b.x ? a.x : b.x;
-    s.bottom = a.y > b.y ? a.y : b.y;
+    const SelectionRect normal{a.x < b.x ? a.x : b.x, a.y < b.y ? a.y : b.y, a.x > b.x ? a.x : b.x,
+                               a.y > b.y ? a.y : b.y};
+    auto& s = appState.selection;
+    if (s.left != normal.left || s.top != normal.top || s.right != normal.right || s.bottom != normal.bottom)
+        s = normal;
 }
 
 LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
