@@ -28,6 +28,13 @@ if(VORLUNE_WINDOWS_BUILD_DIR)
     set_tests_properties(windows.encoders PROPERTIES
       ENVIRONMENT "WINEPREFIX=${VORLUNE_WINEPREFIX};WINEDEBUG=-all"
       RESOURCE_LOCK wine TIMEOUT 300 FIXTURES_REQUIRED wineprefix LABELS wine)
+
+    # The README's main job, headless: a capture becomes a link that serves
+    # the very bytes chosen.
+    add_test(NAME windows.demo COMMAND ${CMAKE_CURRENT_LIST_DIR}/demo_check.sh
+             ${VORLUNE_WINDOWS_BUILD_DIR} ${VORLUNE_WINDOWS_ENCODERS} ${VORLUNE_WINEPREFIX})
+    set_tests_properties(windows.demo PROPERTIES
+      RESOURCE_LOCK wine TIMEOUT 300 FIXTURES_REQUIRED wineprefix LABELS wine)
   endif()
 
   # The Windows build's FTP client (Winsock) against the real servers, in
