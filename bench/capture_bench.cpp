@@ -9,6 +9,7 @@
 #include "capture/encoding.h"
 #include "capture/screen_capture.h"
 #include "platform/sim/sim.h"
+#include "tests/support/sim_capture_desk.h"
 
 #include <unistd.h>
 
@@ -34,10 +35,6 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-plat::LRESULT OverlayProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam) {
-    return plat::DefWindowProcA(window, message, wParam, lParam);
-}
-
 // Something like a desktop: flat panels, a gradient, and lines of "text".
 void PaintDesktop(int width, int height) {
     sim::FillScreen(0, 0, width, height, 0x204060);
@@ -49,23 +46,7 @@ void PaintDesktop(int width, int height) {
 }
 
 void SetUpDesktop(int width, int height) {
-    sim::Reset();
-    ResetAppState();
-    sim::SetScreen(width, height, 32);
-    appState.screenSize = {width, height};
-    plat::WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &OverlayProc;
-    windowClass.lpszClassName = "VORLUNE";
-    plat::RegisterClassA(&windowClass);
-    appState.overlayWindow = plat::CreateWindowExA(0, "VORLUNE", "Vorlune", plat::WS_POPUP, 0, 0, width, height,
-                                                   nullptr, nullptr, nullptr, nullptr);
-    appState.greenBrush = plat::CreateSolidBrush(0x00FF00);
-    appState.redBrush = plat::CreateSolidBrush(0x0000FF);
-    appState.selectionBrush = appState.redBrush;
-    CopySettingsField(appState.settings.linkPrefix, "L");
-    CopySettingsField(appState.settings.imagePrefix, "shot");
-    CopySettingsField(appState.settings.host, "127.0.0.1");
-    appState.settings.port = 9;
+    SetUpCaptureDesktop(width, height, 32);
     appState.selection = {0, 0, width, height};
     PaintDesktop(width, height);
 }
