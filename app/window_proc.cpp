@@ -200,7 +200,13 @@ LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONUP:
             // No press is required: a release on a veil that appeared with
             // the button already down ends the selection as it stands.
-            if (Idle() && onOverlay) appState.flags.selectionDone = true;
+            if (Idle() && onOverlay) {
+                // Hidden now rather than only when the capture starts, after
+                // the main loop's pause: the windows beneath need that pause
+                // to repaint, or the capture takes the veil's own pixels.
+                ShowWindow(appState.overlayWindow, SW_HIDE);
+                appState.flags.selectionDone = true;
+            }
             break;
         case WM_HOTKEY:
             if (Idle()) OnHotkey(lParam);
