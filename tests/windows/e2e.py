@@ -202,6 +202,14 @@ def check_in_order(text, lines):
         at = found + len(line)
 
 
+def the_one_upload(ftp):
+    """The single image the server holds, or the reason there is not one."""
+    uploads = list((ftp.root / "images").iterdir())
+    if len(uploads) != 1:
+        raise Failure(f"expected exactly one upload, found {uploads}")
+    return uploads[0]
+
+
 @case
 def capture_of_a_known_pattern_is_published(session, artefacts):
     with harness.FtpServer(session.run_dir / "ftp-root") as ftp, \
@@ -211,10 +219,7 @@ def capture_of_a_known_pattern_is_published(session, artefacts):
         tail = wait_for_end(session)
         if "Failed" in tail:
             raise Failure(f"the capture failed: {tail!r}")
-        uploads = list((ftp.root / "images").iterdir())
-        if len(uploads) != 1:
-            raise Failure(f"expected one upload, found {uploads}")
-        upload = uploads[0]
+        upload = the_one_upload(ftp)
         extension = upload.suffix[1:]
         chosen = session.run_dir / f"temp.{extension}"
         if upload.read_bytes() != chosen.read_bytes():
@@ -275,9 +280,7 @@ def a_held_clipboard_is_told_on_the_red_bar(session, artefacts):
         check_in_order(tail, ["Selected size: ", "Failed to open clipboard (", "226"])
         if "Putting " in tail:
             raise Failure("a link was formed without the clipboard")
-        uploads = list((ftp.root / "images").iterdir())
-        if len(uploads) != 1:
-            raise Failure(f"expected the image to be published, found {uploads}")
+        the_one_upload(ftp)  # published all the same
         time.sleep(0.5)
         shot = session.screenshot(artefacts / "red-bar-clipboard.png" if artefacts
                                   else session.run_dir / "red.png")
@@ -295,10 +298,10 @@ def a_missing_encoder_leaves_the_other(session, artefacts):
         capture(session)
         tail = wait_for_end(session)
         check_in_order(tail, ["Failed to save jpeg\r\n", "PNG size: ", ", JPG size: -1\r\n"])
-        uploads = list((ftp.root / "images").iterdir())
-        if len(uploads) != 1 or uploads[0].suffix != ".png":
-            raise Failure(f"expected the PNG to be published, found {uploads}")
-        check_pattern(uploads[0])
+        upload = the_one_upload(ftp)
+        if upload.suffix != ".png":
+            raise Failure(f"expected the PNG to be published, found {upload.name}")
+        check_pattern(upload)
 
 
 @case
@@ -323,8 +326,7 @@ def the_hotkey_during_a_capture_does_nothing(session, artefacts):
         during = tail.split("\r\n226", 1)[0]
         if "Key was pressed" in during:
             raise Failure("a hotkey pressed during the capture was acted on")
-        if len(list((ftp.root / "images").iterdir())) != 1:
-            raise Failure("expected exactly one upload")
+        the_one_upload(ftp)
 
 
 
